@@ -1,0 +1,10 @@
+#include "corelibrary.h"
+
+#include "binding.h"
+#include "frame.h"
+
+static BindingCell TovrelCell = BINDING_CELL("Tovrel.dll", "Tovrel");
+
+enum { FileNumber = 2 };
+
+void CallTovrel(const char *roleName) { CallBoundEntry1(&TovrelCell, roleName, FATAL_LOCATION(FileNumber)); }

@@ -1,0 +1,44 @@
+// The process frame every program shares: start, clean-up slots, fatal
+// errors, exhausted memory, heap blocks and the exit with code 0.
+#pragma once
+#include <windows.h>
+
+typedef void (*CleanupRoutine)(void);
+
+extern HANDLE ProcessHeap;
+extern CleanupRoutine CleanupSlot1; // frees the program's global variables
+extern CleanupRoutine CleanupSlot2; // closes the files still open
+extern CleanupRoutine ReleaseHook;  // releases the libraries the binding loaded
+extern bool ExitSequenceStarted;
+
+// Supplied by each program.
+void CreateGlobalVariables(void);
+void FreeGlobalVariables(void);
+int StartRoutine(void);
+
+// The process entry: start sequence, StartRoutine, exit sequence.
+extern "C" void ProcessEntry(void);
+
+// Runs the clean-up slots and the release hook once, then ends the
+// process with exit code 0, from whichever thread calls it.
+[[noreturn]] void ExitProgram(void);
+
+enum FatalError {
+    ErrorIndexAboveRange = 1,
+    ErrorIndexBelowOne = 4,
+    ErrorStackUnbalanced = 6,
+};
+[[noreturn]] void ReportFatalError(int error, int location1, int location2);
+[[noreturn]] void ReportOutOfMemory(void);
+
+// Never returns null: a refused allocation is the out-of-memory report.
+void *AllocateBlock(DWORD size, bool zeroFilled);
+void FreeBlock(void *block);
+
+// The index test of a 1-based array element access: error 4 below 1,
+// error 1 above the element count.
+void CheckIndex(long index, DWORD count, int location1, int location2);
+
+// Location numbers shown in the fatal-error box: a number per source file
+// and the line of the failed test.
+#define FATAL_LOCATION(fileNumber) (fileNumber), __LINE__

@@ -1,0 +1,168 @@
+// Binding of external entries at their first call.
+#include "process.h"
+
+static std::vector<std::string> entryCalls;
+
+static intptr_t FakeEntry(const void *argument)
+{
+    entryCalls.push_back((const char *)argument);
+    return 0;
+}
+
+// Acts as a callee that does not remove its argument.
+static intptr_t CdeclEntry(const void *argument)
+{
+    entryCalls.push_back((const char *)argument);
+    fake::nextStackDelta = -4;
+    return 0;
+}
+
+class Binding : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetProcess();
+        entryCalls.clear();
+    }
+    static void Provide(const char *library, const char *entry, intptr_t (*function)(const void *))
+    {
+        fake::libraries[library].byName[entry] = (FARPROC)(void *)function;
+    }
+};
+
+TEST_F(Binding, ResolvedName)
+{
+    struct {
+        const char *entryName;
+        const char *resolved; // as GetProcAddress sees it
+    } rows[] = {
+        {"Tovrel", "\"Tovrel\""},
+        {"#12", "#12"},
+        {"#  +12abc", "#12"},
+        {"#\t0012", "#12"},
+        {"#65535", "#65535"},
+        {"Tovrel@@8", "\"Tovrel\""},
+        {"Tovrel@8", "\"Tovrel@8\""},
+        {"Tovrel@", "\"Tovrel@\""},
+        {"To@vrel@@8", "\"To@vrel@@8\""}, // only the first at-sign counts
+        {"@@x", "\"\""},
+    };
+    for (const auto &row : rows) {
+        ResetProcess();
+        BindingCell cell = BINDING_CELL("core.dll", row.entryName);
+        fake::libraries["core.dll"];
+        FARPROC found = (FARPROC)(void *)FakeEntry;
+        fake::hooks.LoadLibraryA = [](LPCSTR) { return (HMODULE)fake::NewHandle("module", "core.dll"); };
+        RunUntilExit([&] { BindEntry(cell.moduleName, cell.entryName, &cell.address); });
+        auto lookups = fake::Calls("GetProcAddress(");
+        ASSERT_EQ(1u, lookups.size()) << row.entryName << "\n" << fake::Log();
+        std::string expected = ", " + std::string(row.resolved) + ")";
+        EXPECT_EQ(expected, lookups[0].substr(lookups[0].find(", "))) << "entry name " << row.entryName;
+        (void)found;
+    }
+}
+
+TEST_F(Binding, UnusableOrdinalsAndOverlongNamesAreEntriesNotFound)
+{
+    std::string tooLong(1024, 'a'), longest(1023, 'a');
+    struct {
+        std::string entryName;
+        bool lookedUp;
+    } rows[] = {{"#0", false}, {"#65536", false}, {"#99999999999999999999", false}, {"#-5", false},
+                {"#", false},  {tooLong, false},  {longest, true}};
+    for (const auto &row : rows) {
+        ResetProcess();
+        fake::libraries["core.dll"];
+        FARPROC cell = nullptr;
+        EXPECT_EQ(0, RunUntilExit([&] { BindEntry("core.dll", row.entryName.c_str(), &cell); }))
+            << row.entryName.substr(0, 20);
+        EXPECT_EQ(row.lookedUp ? 1u : 0u, fake::Calls("GetProcAddress(").size()) << row.entryName.substr(0, 20);
+        ASSERT_EQ(1u, fake::boxes.size());
+        EXPECT_EQ("DLL ERROR", fake::boxes[0].caption);
+        EXPECT_LE(fake::boxes[0].text.size(), 1023u);
+        EXPECT_EQ(nullptr, cell);
+    }
+}
+
+TEST_F(Binding, FirstCallBindsLaterCallsGoStraightThrough)
+{
+    Provide("Tovrel.dll", "Tovrel", FakeEntry);
+    BindingCell cell = BINDING_CELL("Tovrel.dll", "Tovrel");
+    CallBoundEntry1(&cell, "first", 1, 1);
+    size_t callsAfterFirst = fake::calls.size();
+    CallBoundEntry1(&cell, "second", 1, 1);
+    EXPECT_EQ((std::vector<std::string>{"first", "second"}), entryCalls);
+    EXPECT_EQ(callsAfterFirst, fake::calls.size()) << "the second call must not bind again:\n" << fake::Log();
+    EXPECT_EQ((FARPROC)(void *)FakeEntry, cell.address);
+    EXPECT_EQ(0, CallIndex("GetModuleHandleA(\"Tovrel.dll\")"));
+    EXPECT_EQ(1, CallIndex("LoadLibraryA(\"Tovrel.dll\")"));
+    ASSERT_EQ(1u, LoadedModuleCount);
+    EXPECT_EQ((CleanupRoutine)ReleaseLoadedModules, ReleaseHook);
+}
+
+TEST_F(Binding, ModuleAlreadyPresentIsNeitherRecordedNorReleased)
+{
+    fake::presentModules["kernel32"] = (HMODULE)fake::NewHandle("module", "kernel32");
+    fake::libraries["kernel32"].byName["SetErrorMode"] = (FARPROC)(void *)FakeEntry;
+    FARPROC cell = nullptr;
+    EXPECT_EQ((FARPROC)(void *)FakeEntry, BindEntry("kernel32", "SetErrorMode", &cell));
+    EXPECT_EQ((FARPROC)(void *)FakeEntry, cell);
+    EXPECT_TRUE(fake::Calls("LoadLibraryA(").empty());
+    EXPECT_EQ(0u, LoadedModuleCount);
+    EXPECT_EQ(nullptr, ReleaseHook);
+}
+
+TEST_F(Binding, MissingLibraryShowsBoxAndExits)
+{
+    BindingCell cell = BINDING_CELL("Tovrel.dll", "Tovrel");
+    EXPECT_EQ(0, RunUntilExit([&] { CallBoundEntry1(&cell, "quorvi", 1, 1); }));
+    ASSERT_EQ(1u, fake::boxes.size());
+    EXPECT_EQ("同目录下无法找到DLL文件:\"Tovrel.dll\".请与作者联系.", fake::boxes[0].text);
+    EXPECT_EQ("DLL ERROR", fake::boxes[0].caption);
+    EXPECT_EQ((unsigned)MB_ICONERROR, fake::boxes[0].type);
+    EXPECT_FALSE(fake::boxes[0].hasOwner);
+    EXPECT_TRUE(fake::Calls("GetProcAddress(").empty());
+    EXPECT_TRUE(entryCalls.empty());
+    EXPECT_EQ(0u, LoadedModuleCount);
+}
+
+TEST_F(Binding, MissingEntryShowsBoxAndReleasesTheLibrary)
+{
+    fake::libraries["Tovrel.dll"]; // loads, exports nothing
+    BindingCell cell = BINDING_CELL("Tovrel.dll", "Tovrel@@4");
+    EXPECT_EQ(0, RunUntilExit([&] { CallBoundEntry1(&cell, "quorvi", 1, 1); }));
+    ASSERT_EQ(1u, fake::boxes.size());
+    EXPECT_EQ("无法定位DLL文件:\"Tovrel.dll\"当中的\"Tovrel@@4\"函数.", fake::boxes[0].text)
+        << "the entry name is shown as given, before the cut";
+    EXPECT_EQ("DLL ERROR", fake::boxes[0].caption);
+    long freed = CallIndex("FreeLibrary(");
+    ASSERT_GE(freed, 0) << fake::Log();
+    EXPECT_LT(CallIndex("MessageBoxA("), freed);
+    EXPECT_LT(freed, CallIndex("ExitProcess(0)"));
+}
+
+TEST_F(Binding, ReleaseInLoadOrderUpToTheFirstEmptySlot)
+{
+    HMODULE a = (HMODULE)fake::NewHandle("module", "a"), b = (HMODULE)fake::NewHandle("module", "b");
+    LoadedModules[0] = a;
+    LoadedModules[1] = b;
+    LoadedModules[3] = (HMODULE)fake::NewHandle("module", "after a gap");
+    LoadedModuleCount = 2;
+    ReleaseLoadedModules();
+    EXPECT_EQ((std::vector<std::string>{"FreeLibrary(" + fake::Describe(a) + ")",
+                                        "FreeLibrary(" + fake::Describe(b) + ")"}),
+              fake::Calls("FreeLibrary("));
+}
+
+TEST_F(Binding, UnbalancedStackAfterTheCallIsFatalErrorSix)
+{
+    Provide("Tovrel.dll", "Tovrel", CdeclEntry);
+    BindingCell cell = BINDING_CELL("Tovrel.dll", "Tovrel");
+    EXPECT_EQ(0, RunUntilExit([&] { CallBoundEntry1(&cell, "quorvi", 5, 6); }));
+    EXPECT_EQ((std::vector<std::string>{"quorvi"}), entryCalls);
+    ASSERT_EQ(1u, fake::boxes.size());
+    EXPECT_EQ("program internal error number is 6. \r\n调用DLL命令后发现堆栈错误，通常是DLL参数数目不正确\r\n"
+              "错误位置:5,6(仅5.8以上版本有效)",
+              fake::boxes[0].text);
+    EXPECT_GE(CallIndex("FreeLibrary("), 0) << "the exit sequence still releases the library";
+}

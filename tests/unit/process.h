@@ -1,0 +1,38 @@
+// Helpers for running a program's frame against the stand-in.
+#pragma once
+#include <fake.h>
+#include <gtest/gtest.h>
+
+#include "frame/binding.h"
+#include "frame/frame.h"
+
+// A fresh process: stand-in and frame state as at start.
+inline void ResetProcess()
+{
+    fake::Reset();
+    ProcessHeap = nullptr;
+    CleanupSlot1 = CleanupSlot2 = ReleaseHook = nullptr;
+    ExitSequenceStarted = false;
+    for (auto &slot : LoadedModules) slot = nullptr;
+    LoadedModuleCount = 0;
+}
+
+// Runs body, which must end the process; returns the exit code, or -1 when
+// body returned instead.
+template <typename Body> long RunUntilExit(Body body)
+{
+    try {
+        body();
+    } catch (const fake::ProcessExit &exit) {
+        return (long)exit.code;
+    }
+    return -1;
+}
+
+// Index of the first call starting with prefix, or -1.
+inline long CallIndex(const std::string &prefix)
+{
+    for (size_t i = 0; i < fake::calls.size(); i++)
+        if (fake::calls[i].compare(0, prefix.size(), prefix) == 0) return (long)i;
+    return -1;
+}
