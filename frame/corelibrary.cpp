@@ -5,6 +5,6 @@
 
 static BindingCell TovrelCell = BINDING_CELL("Tovrel.dll", "Tovrel");
 
-enum { FileNumber = 2 };
+enum { SourceFileNumber = 2 };
 
-void CallTovrel(const char *roleName) { CallBoundEntry1(&TovrelCell, roleName, FATAL_LOCATION(FileNumber)); }
+void CallTovrel(const char *roleName) { CallBoundEntry1(&TovrelCell, roleName, FATAL_LOCATION(SourceFileNumber)); }

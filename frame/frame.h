@@ -41,4 +41,4 @@ void CheckIndex(long index, DWORD count, int location1, int location2);
 
 // Location numbers shown in the fatal-error box: a number per source file
 // and the line of the failed test.
-#define FATAL_LOCATION(fileNumber) (fileNumber), __LINE__
+#define FATAL_LOCATION(sourceFileNumber) (sourceFileNumber), __LINE__
