@@ -16,6 +16,7 @@ function(add_deliverable name)
   target_link_options(${name} PRIVATE ${DELIVERABLE_LINK_OPTIONS})
   target_link_libraries(${name} PRIVATE frame_win ${D_LIBS} kernel32 user32 gcc)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${DIST_DIR})
+  set_property(GLOBAL APPEND PROPERTY DELIVERABLES ${name})
 endfunction()
 
 # deliverable_rc(NAME MANIFEST common-controls|administrator ICONS small|NAME FILE_TYPE 0|1

@@ -1,0 +1,257 @@
+// A small harness for the Wine tests, in the manner of Wine's own
+// conformance tests: ok() checks that report the caller's line, a summary,
+// and helpers to drive the real programs from outside.
+#pragma once
+#include <windows.h>
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <string>
+#include <vector>
+
+static int testsPassed, testsFailed, testsTodo;
+static const char *testFile;
+static int testLine;
+
+static void ReportCheck(bool passed, bool todo, const char *format, va_list args)
+{
+    char message[2048];
+    vsnprintf(message, sizeof message, format, args);
+    if (todo) {
+        // What Windows does but Wine does not: shown, not counted as a failure.
+        printf("%s:%d: %s %s\n", testFile, testLine, passed ? "todo_wine passed:" : "todo_wine:", message);
+        testsTodo++;
+    } else if (passed) {
+        testsPassed++;
+    } else {
+        printf("%s:%d: not ok: %s\n", testFile, testLine, message);
+        testsFailed++;
+    }
+    fflush(stdout);
+}
+
+static inline void CheckAt(bool passed, const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    ReportCheck(passed, false, format, args);
+    va_end(args);
+}
+
+static inline void TodoAt(bool passed, const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    ReportCheck(passed, true, format, args);
+    va_end(args);
+}
+
+#define ok (testFile = __FILE__, testLine = __LINE__), CheckAt
+#define todo_wine (testFile = __FILE__, testLine = __LINE__), TodoAt
+
+static inline int TestSummary(const char *name)
+{
+    printf("%s: %d passed, %d failed, %d todo\n", name, testsPassed, testsFailed, testsTodo);
+    return testsFailed ? 1 : 0;
+}
+
+// A path of the Linux side, as ctest passes it, on Wine's Z: drive.
+static inline std::string WinePath(const char *unixPath)
+{
+    std::string path = unixPath;
+    if (path.size() > 1 && path[1] == ':') return path;
+    for (char &c : path)
+        if (c == '/') c = '\\';
+    return "Z:" + path;
+}
+
+// A new empty directory under the temporary directory; name may hold spaces.
+static inline std::string NewTestDirectory(const char *name)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::string base = std::string(temp) + name;
+    for (int n = 0;; n++) {
+        std::string path = base + " " + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(n);
+        if (CreateDirectoryA(path.c_str(), NULL)) return path;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) return "";
+    }
+}
+
+static inline bool CopyInto(const std::string &from, const std::string &directory, const std::string &name)
+{
+    std::string to = directory + "\\" + name;
+    return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
+}
+
+static inline std::string ReadWholeFile(const std::string &path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE) return "";
+    std::string content;
+    char buffer[4096];
+    DWORD read;
+    while (ReadFile(file, buffer, sizeof buffer, &read, NULL) && read) content.append(buffer, read);
+    CloseHandle(file);
+    return content;
+}
+
+static inline bool PathExists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+static inline bool IsDirectory(const std::string &path)
+{
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Removes a directory tree of test files.
+static inline void RemoveTree(const std::string &path)
+{
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = data.cFileName;
+            if (name == "." || name == "..") continue;
+            std::string child = path + "\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(child);
+            else
+                DeleteFileA(child.c_str());
+        } while (FindNextFileA(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+struct Started {
+    HANDLE process = NULL;
+    DWORD id = 0;
+};
+
+// Starts a command line from inside Wine, so that its bytes arrive as given.
+static inline Started StartProgram(const std::string &commandLine, const char *directory = NULL)
+{
+    Started started;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back(0);
+    if (CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, directory, &si, &pi)) {
+        CloseHandle(pi.hThread);
+        started.process = pi.hProcess;
+        started.id = pi.dwProcessId;
+    }
+    return started;
+}
+
+// Waits for the process; kills it when it outlives the timeout. Returns its
+// exit code, or -1 when it had to be killed or never started.
+static inline long WaitForExit(Started &started, DWORD timeoutMs)
+{
+    if (!started.process) return -1;
+    long code = -1;
+    if (WaitForSingleObject(started.process, timeoutMs) == WAIT_OBJECT_0) {
+        DWORD exitCode;
+        if (GetExitCodeProcess(started.process, &exitCode)) code = (long)exitCode;
+    } else {
+        TerminateProcess(started.process, 99);
+        WaitForSingleObject(started.process, 5000);
+    }
+    CloseHandle(started.process);
+    started.process = NULL;
+    return code;
+}
+
+static inline long RunProgramAndWait(const std::string &commandLine, DWORD timeoutMs, const char *directory = NULL)
+{
+    Started started = StartProgram(commandLine, directory);
+    return WaitForExit(started, timeoutMs);
+}
+
+// A message box as a user sees it: its text read with the W functions.
+struct BoxSeen {
+    bool found = false;
+    std::wstring text;
+    bool hasIcon = false;
+    bool hasOwner = false;
+};
+
+static BOOL CALLBACK FindIconChild(HWND child, LPARAM found)
+{
+    char className[32];
+    GetClassNameA(child, className, sizeof className);
+    if (!lstrcmpiA(className, "Static") && (GetWindowLongA(child, GWL_STYLE) & 0x1F) == SS_ICON)
+        *(bool *)found = true;
+    return TRUE;
+}
+
+// Waits for a top-level window titled title that belongs to processId,
+// reads its message text, then presses OK.
+static inline BoxSeen ReadAndCloseBox(const char *title, DWORD processId, DWORD timeoutMs)
+{
+    BoxSeen seen;
+    for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
+        HWND box = NULL;
+        while ((box = FindWindowExA(NULL, box, NULL, title))) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(box, &owner);
+            if (owner == processId) break;
+        }
+        if (box) {
+            HWND textControl = GetDlgItem(box, 0xFFFF);
+            wchar_t text[2048] = L"";
+            if (textControl) GetWindowTextW(textControl, text, 2048);
+            seen.found = true;
+            seen.text = text;
+            EnumChildWindows(box, FindIconChild, (LPARAM)&seen.hasIcon);
+            seen.hasOwner = GetWindow(box, GW_OWNER) != NULL;
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+            return seen;
+        }
+        Sleep(100);
+    }
+    return seen;
+}
+
+static inline std::string Utf8(const std::wstring &text)
+{
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), NULL, 0, NULL, NULL);
+    std::string out(size, 0);
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), &out[0], size, NULL, NULL);
+    return out;
+}
+
+static inline std::wstring FromUtf8(const char *text)
+{
+    int size = MultiByteToWideChar(CP_UTF8, 0, text, -1, NULL, 0);
+    std::wstring out(size ? size - 1 : 0, 0);
+    if (size > 1) MultiByteToWideChar(CP_UTF8, 0, text, -1, &out[0], size);
+    return out;
+}
+
+// Lines of a text file, without their line ends.
+static inline std::vector<std::string> ReadLines(const std::string &path)
+{
+    std::vector<std::string> lines;
+    std::string content = ReadWholeFile(path), line;
+    for (char c : content) {
+        if (c == '\n') {
+            lines.push_back(line);
+            line.clear();
+        } else if (c != '\r') {
+            line += c;
+        }
+    }
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
+static inline std::string Joined(const std::vector<std::string> &lines)
+{
+    std::string all;
+    for (const auto &l : lines) all += (all.empty() ? "" : " | ") + l;
+    return all;
+}
