@@ -23,6 +23,8 @@ void FreeText(char *text);
 char *CopyText(const char *text);
 char *JoinTexts(const char *first, const char *second);
 bool TextsEqual(const char *first, const char *second); // byte for byte, null as empty
+DWORD TextLength(const char *text);                      // bytes before the zero; 0 for null
+char *CopyTextBytes(const char *bytes, DWORD count);     // count bytes, then a zero
 
 // Paths and names
 char *GetRunDirectory(void); // the executable's directory, no trailing backslash
@@ -34,7 +36,9 @@ struct TextList {
     DWORD count;
     char **items; // items[0] is argument 1; read them with TextListItem
 };
-void GetCommandArguments(TextList *list); // replaces what the list held
+// Replaces what the list held: it must start out zeroed ({0, NULL}) or hold
+// an earlier result, whose texts are released.
+void GetCommandArguments(TextList *list);
 const char *TextListItem(const TextList *list, long index); // 1-based, index-tested
 void FreeTextList(TextList *list);
 
@@ -56,7 +60,12 @@ bool WriteWholeFile(const char *path, const ByteArray *arrays, DWORD arrayCount)
 
 // 0 when no file was opened; otherwise an open file that stays open until
 // the exit sequence closes it.
+struct OpenFileRecord {
+    HANDLE handle;
+    OpenFileRecord *next;
+};
 typedef struct OpenFileRecord *FileNumber;
+extern OpenFileRecord *OpenFileList; // newest first; CloseOpenFiles empties it
 FileNumber OpenFileWithMode(const char *path, Optional openMode, Optional shareMode);
 void SeekToEnd(FileNumber file);
 void CloseOpenFiles(void); // clean-up slot 2: newest first, empties the slot
