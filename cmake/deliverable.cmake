@@ -2,7 +2,7 @@
 set(DELIVERABLE_COMPILE_OPTIONS
   -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fno-unwind-tables
   -fno-threadsafe-statics -fno-stack-protector -fno-ident -ffunction-sections -fdata-sections
-  -fexec-charset=GBK -fno-builtin-memset -Wall -Wextra)
+  -fexec-charset=GBK -fno-tree-loop-distribute-patterns -Wall -Wextra)
 set(DELIVERABLE_LINK_OPTIONS
   -nostdlib -nostartfiles -mwindows -s -Wl,--gc-sections -Wl,--no-insert-timestamp
   -Wl,-e,_ProcessEntry -Wl,--build-id=none -Wl,--file-alignment,512 -Wl,--enable-stdcall-fixup)
