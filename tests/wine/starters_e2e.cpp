@@ -69,20 +69,24 @@ static void TestMissingEntry(void)
     RemoveTree(directory);
 }
 
+// A callee that leaves the argument on the stack (cdecl) and one that takes
+// away a word too many (stdcall with two arguments) both give error 6.
 static void TestUnbalancedStack(void)
 {
-    std::string directory = Prepare("quorviClient", "tovrel_cdecl");
-    BoxSeen box = RunExpectingBox("quorviClient", directory, "error");
-    std::wstring first = L"program internal error number is 6. \r\n"
-                         L"调用DLL命令后发现堆栈错误，通常是DLL参数数目不正确\r\n错误位置:";
-    ok(box.text.compare(0, first.size(), first) == 0, "box text \"%s\"", Utf8(box.text).c_str());
-    std::wstring last = L"(仅5.8以上版本有效)";
-    ok(box.text.size() > last.size() && box.text.compare(box.text.size() - last.size(), last.size(), last) == 0,
-       "location line ends in the version note: \"%s\"", Utf8(box.text).c_str());
-    std::vector<std::string> log = ReadLines(directory + "\\tovrel.log");
-    ok(log == std::vector<std::string>{"load", "role quorviClient", "unload"},
-       "the entry ran once and the library was released: [%s]", Joined(log).c_str());
-    RemoveTree(directory);
+    for (const char *core : {"tovrel_cdecl", "tovrel_twoargs"}) {
+        std::string directory = Prepare("quorviClient", core);
+        BoxSeen box = RunExpectingBox("quorviClient", directory, "error");
+        std::wstring first = L"program internal error number is 6. \r\n"
+                             L"调用DLL命令后发现堆栈错误，通常是DLL参数数目不正确\r\n错误位置:";
+        ok(box.text.compare(0, first.size(), first) == 0, "%s: box text \"%s\"", core, Utf8(box.text).c_str());
+        std::wstring last = L"(仅5.8以上版本有效)";
+        ok(box.text.size() > last.size() && box.text.compare(box.text.size() - last.size(), last.size(), last) == 0,
+           "%s: location line ends in the version note: \"%s\"", core, Utf8(box.text).c_str());
+        std::vector<std::string> log = ReadLines(directory + "\\tovrel.log");
+        ok(log == std::vector<std::string>{"load", "role quorviClient", "unload"},
+           "%s: the entry ran once and the library was released: [%s]", core, Joined(log).c_str());
+        RemoveTree(directory);
+    }
 }
 
 int main(int argc, char **argv)
