@@ -1,35 +1,60 @@
 // The two service hosts run for real under the service control manager:
-// install run, registered configuration, runtime tree, service run with the
-// core library on a worker thread, stop, stray run, and the identity gate
-// with a test double of wtsapi32.dll.
+// identity gate with a test double of wtsapi32.dll, install run and the
+// registered configuration, runtime tree and error log, service run with
+// the core library on a worker thread, stray run, stop.
 //   services_e2e <dist dir> <fixtures dir>
 // The fixtures dir holds tovrel_record\Tovrel.dll and wtsapi32_double\wtsapi32.dll.
+//
+// The double reports one record for the calling process, owned by the SID in
+// QUORVI_TEST_OWNER_SID or, for the service processes, which get the service
+// control manager's environment, in owner_sid.txt beside it; "none" gives an
+// empty list and "fail" a failed enumeration (both: an empty owner).
+// The owner's name still comes from the system's LookupAccountSidA, so names
+// that differ from "SYSTEM" only in letter case are left to the unit tests.
 #include "harness.h"
 
+#include <sddl.h>
+#include <tlhelp32.h>
+
 static std::string dist, fixtures;
+static std::string testRoot; // <temp>services_e2e: every test directory starts with it
 
 struct Host {
     const char *name;
     const wchar_t *displayName;
     const wchar_t *description;
     bool resourceDirectories;
+    // The control handler ends the own process: the stop request may see the
+    // control pipe break (Wine answers ERROR_BROKEN_PIPE then).
+    bool stopEndsProcess;
     // The core library's log after a stop: the update service ends through
     // ExitProcess without releasing it, the core service terminates itself.
     std::vector<std::string> tovrelAfterStop;
+    // Owners during the service life: the install run, the service process
+    // and the stray run. Each of them takes the service path.
+    const char *installOwner;
+    const char *serviceOwner;
+    const char *strayOwner;
+    // A file where the service life expects a directory of its own: the
+    // directories below it are not made, everything else goes on.
+    const char *blockingFile;
 };
-
-static const Host Hosts[] = {
-    {"quorviUpdateService", L"Lumaro更新服务", L"Lumaro在线更新服务", false,
-     {"load", "role quorviUpdateService", "thread other", "process end"}},
-    {"quorviService", L"Lumaro核心服务", L"Lumaro核心服务", true, {"load", "role quorviService", "thread other"}},
-};
-
-static const char *const RuntimeTree[] = {"runtime",     "runtime\\update", "runtime\\down",
-                                          "runtime\\log", "runtime\\dmp",    "runtime\\error"};
 
 static const char SystemSid[] = "S-1-5-18";
 static const char UsersSid[] = "S-1-5-32-545";
 static const char UnknownSid[] = "S-1-5-21-1-2-3-1001";
+static std::string ownSid; // the account running this test, a user
+
+static const Host Hosts[] = {
+    {"quorviUpdateService", L"Lumaro更新服务", L"Lumaro在线更新服务", false, false,
+     {"load", "role quorviUpdateService", "thread other", "process end"}, SystemSid, "none", "fail", nullptr},
+    {"quorviService", L"Lumaro核心服务", L"Lumaro核心服务", true, true,
+     {"load", "role quorviService", "thread other"}, "none", SystemSid, "fail", "res"},
+};
+
+static const char *const RuntimeTree[] = {"runtime",     "runtime\\update", "runtime\\down",
+                                          "runtime\\log", "runtime\\dmp",    "runtime\\error"};
+static const char ErrorLogName[] = "runtime\\error\\error.log";
 
 static std::wstring Wide(const std::string &text)
 {
@@ -56,6 +81,12 @@ static DWORD FileSize(const std::string &path)
     return data.nFileSizeLow;
 }
 
+static bool IsPlainFile(const std::string &path)
+{
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 static long Count(const std::vector<std::string> &lines, const std::string &line)
 {
     long n = 0;
@@ -63,12 +94,31 @@ static long Count(const std::vector<std::string> &lines, const std::string &line
     return n;
 }
 
-// The services started by the service control manager do not get our
-// environment: Wine's per-program DLL overrides reach them through the
-// registry instead.
+static std::string OwnUserSid()
+{
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return "";
+    BYTE buffer[256];
+    DWORD size = 0;
+    std::string text;
+    char *sid = NULL;
+    if (GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) &&
+        ConvertSidToStringSidA(((TOKEN_USER *)buffer)->User.Sid, &sid)) {
+        text = sid;
+        LocalFree(sid);
+    }
+    CloseHandle(token);
+    return text;
+}
+
+// Wine takes DLL overrides from the environment it was started with, not
+// from the one a Windows program passes on, and the services get the
+// service control manager's anyway: the per-program registry setting
+// reaches every run of the hosts, from us or from the service control manager.
 static void PreferDoubleFor(const char *exeName, bool prefer)
 {
-    std::string key = std::string("Software\\Wine\\AppDefaults\\") + exeName + "\\DllOverrides";
+    std::string app = std::string("Software\\Wine\\AppDefaults\\") + exeName;
+    std::string key = app + "\\DllOverrides";
     if (prefer) {
         HKEY handle;
         if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, NULL, 0, KEY_SET_VALUE, NULL, &handle, NULL) == 0) {
@@ -77,37 +127,92 @@ static void PreferDoubleFor(const char *exeName, bool prefer)
         }
     } else {
         RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
-        RegDeleteKeyA(HKEY_CURRENT_USER, (std::string("Software\\Wine\\AppDefaults\\") + exeName).c_str());
+        RegDeleteKeyA(HKEY_CURRENT_USER, app.c_str());
     }
 }
 
-// Runs a host as a user would, with the double reporting the given owner SID.
-static long RunHost(const std::string &exePath, const char *ownerSid, DWORD timeoutMs)
+// Runs a host as a user would, with the double reporting the given owner.
+static long RunHost(const std::string &exePath, const char *owner, DWORD timeoutMs)
 {
-    SetEnvironmentVariableA("QUORVI_TEST_OWNER_SID", ownerSid);
-    SetEnvironmentVariableA("WINEDLLOVERRIDES", "wtsapi32=n,b");
+    SetEnvironmentVariableA("QUORVI_TEST_OWNER_SID", owner);
     long code = RunProgramAndWait("\"" + exePath + "\"", timeoutMs);
     SetEnvironmentVariableA("QUORVI_TEST_OWNER_SID", NULL);
-    SetEnvironmentVariableA("WINEDLLOVERRIDES", NULL);
     return code;
 }
 
-static DWORD ServiceState(SC_HANDLE service, DWORD *processId = NULL)
+static std::string Enumerated(const char *owner)
+{
+    if (!lstrcmpA(owner, "fail")) return "enumerate failed";
+    return lstrcmpA(owner, "none") ? "enumerate 1" : "enumerate 0";
+}
+
+// --- Processes and services of earlier runs ---------------------------------
+
+static bool StartsWith(const std::string &text, const std::string &prefix)
+{
+    return text.size() >= prefix.size() &&
+           CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, text.c_str(), (int)prefix.size(), prefix.c_str(),
+                          (int)prefix.size()) == CSTR_EQUAL;
+}
+
+// Processes whose program lies under prefix: ours, started from a test directory.
+static std::vector<DWORD> ProcessesUnder(const std::string &prefix)
+{
+    std::vector<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return ids;
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
+        if (!process) continue;
+        char image[MAX_PATH * 2];
+        DWORD size = sizeof image;
+        if (QueryFullProcessImageNameA(process, 0, image, &size) && StartsWith(image, prefix))
+            ids.push_back(entry.th32ProcessID);
+        CloseHandle(process);
+    }
+    CloseHandle(snapshot);
+    return ids;
+}
+
+// Waits until no program under prefix runs; ends the ones that outlive the
+// time. Returns whether they all ended by themselves.
+static bool WaitForProcessesUnder(const std::string &prefix, DWORD timeoutMs)
+{
+    for (DWORD waited = 0;; waited += 100) {
+        std::vector<DWORD> ids = ProcessesUnder(prefix);
+        if (ids.empty()) return true;
+        if (waited >= timeoutMs) {
+            for (DWORD id : ids) {
+                HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+                if (!process) continue;
+                TerminateProcess(process, 99);
+                WaitForSingleObject(process, 5000);
+                CloseHandle(process);
+            }
+            return false;
+        }
+        Sleep(100);
+    }
+}
+
+static DWORD ServiceState(SC_HANDLE service, SERVICE_STATUS_PROCESS *out = NULL)
 {
     SERVICE_STATUS_PROCESS status = {};
     DWORD needed = 0;
     if (!QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, (BYTE *)&status, sizeof status, &needed)) return 0;
-    if (processId) *processId = status.dwProcessId;
+    if (out) *out = status;
     return status.dwCurrentState;
 }
 
 static bool WaitForState(SC_HANDLE service, DWORD state, DWORD timeoutMs)
 {
-    for (DWORD waited = 0; waited <= timeoutMs; waited += 100) {
+    for (DWORD waited = 0;; waited += 50) {
         if (ServiceState(service) == state) return true;
-        Sleep(100);
+        if (waited >= timeoutMs) return false;
+        Sleep(50);
     }
-    return false;
 }
 
 // Stops and deletes a service of that name, left over or ours.
@@ -117,19 +222,28 @@ static void RemoveService(const char *name)
     if (!manager) return;
     SC_HANDLE service = OpenServiceA(manager, name, SERVICE_ALL_ACCESS);
     if (service) {
-        SERVICE_STATUS status;
-        if (ServiceState(service) != SERVICE_STOPPED) {
-            ControlService(service, SERVICE_CONTROL_STOP, &status);
-            WaitForState(service, SERVICE_STOPPED, 30000);
+        SERVICE_STATUS_PROCESS status = {};
+        if (ServiceState(service, &status) != SERVICE_STOPPED) {
+            SERVICE_STATUS stopped;
+            ControlService(service, SERVICE_CONTROL_STOP, &stopped);
+            if (!WaitForState(service, SERVICE_STOPPED, 10000) && status.dwProcessId) {
+                HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, status.dwProcessId);
+                if (process) {
+                    TerminateProcess(process, 99);
+                    WaitForSingleObject(process, 5000);
+                    CloseHandle(process);
+                }
+                WaitForState(service, SERVICE_STOPPED, 10000);
+            }
         }
         DeleteService(service);
         CloseServiceHandle(service);
         // Deleted once the last handle is gone.
-        for (int i = 0; i < 100; i++) {
+        for (int i = 0; i < 200; i++) {
             SC_HANDLE again = OpenServiceA(manager, name, SERVICE_QUERY_STATUS);
             if (!again) break;
             CloseServiceHandle(again);
-            Sleep(100);
+            Sleep(50);
         }
     }
     CloseServiceHandle(manager);
@@ -145,17 +259,54 @@ static bool ServiceExists(const char *name)
     return service != NULL;
 }
 
+// Services, programs and directories of an earlier run that did not finish.
+static void RemoveLeftovers()
+{
+    for (const Host &host : Hosts) RemoveService(host.name);
+    WaitForProcessesUnder(testRoot, 0);
+    WIN32_FIND_DATAA data;
+    std::string directory = testRoot.substr(0, testRoot.rfind('\\') + 1);
+    HANDLE find = FindFirstFileA((testRoot + "*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(directory + data.cFileName);
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+}
+
+// A test directory beside the others, its name with a space, holding the
+// host, the recording core library and the double.
+static std::string HostDirectory(const Host &host)
+{
+    std::string exeName = std::string(host.name) + ".exe";
+    std::string directory = NewTestDirectory((testRoot.substr(testRoot.rfind('\\') + 1) + " " + host.name).c_str());
+    ok(!directory.empty(), "%s: test directory", host.name);
+    ok(CopyInto(dist + "\\" + exeName, directory, exeName), "copy %s", exeName.c_str());
+    ok(CopyInto(fixtures + "\\tovrel_record\\Tovrel.dll", directory, "Tovrel.dll"), "copy Tovrel.dll");
+    ok(CopyInto(fixtures + "\\wtsapi32_double\\wtsapi32.dll", directory, "wtsapi32.dll"), "copy wtsapi32.dll");
+    return directory;
+}
+
+// Waits for the host's programs in the directory to end, then removes it.
+static void RemoveHostDirectory(const Host &host, const std::string &directory)
+{
+    ok(WaitForProcessesUnder(directory + "\\", 15000), "%s: no program left running in the test directory",
+       host.name);
+    RemoveTree(directory);
+}
+
 // Waits until the file holds the line, or the time is up; returns its lines.
 static std::vector<std::string> WaitForLine(const std::string &path, const std::string &line, DWORD timeoutMs)
 {
     std::vector<std::string> lines;
-    for (DWORD waited = 0; waited <= timeoutMs; waited += 100) {
+    for (DWORD waited = 0;; waited += 50) {
         lines = ReadLines(path);
-        if (Count(lines, line)) break;
-        Sleep(100);
+        if (Count(lines, line) || waited >= timeoutMs) return lines;
+        Sleep(50);
     }
-    return lines;
 }
+
+// --- Checks -----------------------------------------------------------------
 
 static void CheckConfiguration(const Host &host, SC_HANDLE service, const std::string &exePath)
 {
@@ -199,6 +350,7 @@ static void CheckConfiguration(const Host &host, SC_HANDLE service, const std::s
                                    &needed);
     error = GetLastError();
     if (!queried && error == ERROR_INVALID_LEVEL) {
+        // Wine 8 accepts the setting and stores nothing; the unit tests cover it.
         todo_wine(false, "%s: failure actions are not stored (error 124)", host.name);
         return;
     }
@@ -214,36 +366,97 @@ static void CheckConfiguration(const Host &host, SC_HANDLE service, const std::s
            failure->lpsaActions[i].Delay);
 }
 
-static void CheckRuntimeTree(const Host &host, const std::string &directory, bool expected)
+// The runtime tree and the error log as a service-path run leaves them,
+// made where missing, but for a blocking file; the log holds logBytes.
+static void CheckRuntimeTree(const Host &host, const std::string &directory, const char *blockingFile,
+                             DWORD logBytes = 0)
 {
+    bool runtimeBlocked = blockingFile && !lstrcmpA(blockingFile, "runtime");
     for (const char *name : RuntimeTree)
-        ok(IsDirectory(directory + "\\" + name) == expected, "%s: %s %s", host.name, name,
-           expected ? "missing" : "created");
-    std::string log = directory + "\\runtime\\error\\error.log";
-    if (expected)
-        ok(FileSize(log) == 0, "%s: error.log of %ld bytes, expected an empty file", host.name, (long)FileSize(log));
+        ok(IsDirectory(directory + "\\" + name) == !runtimeBlocked, "%s: %s %s", host.name, name,
+           runtimeBlocked ? "made in place of a file" : "missing");
+    std::string log = directory + "\\" + ErrorLogName;
+    if (runtimeBlocked)
+        ok(!PathExists(log), "%s: error.log made without its directory", host.name);
     else
-        ok(!PathExists(log), "%s: error.log created", host.name);
-    for (const char *name : {"res", "res\\client"})
-        ok(IsDirectory(directory + "\\" + name) == (expected && host.resourceDirectories), "%s: %s", host.name, name);
+        ok(FileSize(log) == logBytes, "%s: error.log of %ld bytes, expected %lu", host.name, (long)FileSize(log),
+           logBytes);
+    bool resBlocked = blockingFile && !lstrcmpA(blockingFile, "res");
+    bool res = host.resourceDirectories && !resBlocked;
+    ok(IsDirectory(directory + "\\res") == res, "%s: res %s", host.name, res ? "missing" : "made");
+    ok(IsDirectory(directory + "\\res\\client") == res, "%s: res\\client %s", host.name, res ? "missing" : "made");
+    if (blockingFile)
+        ok(IsPlainFile(directory + "\\" + blockingFile), "%s: the file %s is left as it is", host.name, blockingFile);
 }
 
-// Install run, configuration, service run, stray run, stop.
+static void CheckNothingMade(const Host &host, const std::string &directory, const char *who)
+{
+    for (const char *name : {"runtime", "res"})
+        ok(!PathExists(directory + "\\" + name), "%s as %s: %s made", host.name, who, name);
+}
+
+// While the service runs, another opener may read and write the error log,
+// but not delete or move it.
+static void CheckErrorLogSharing(const Host &host, const std::string &errorLog, const std::string &text)
+{
+    HANDLE shared = CreateFileA(errorLog.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                NULL, OPEN_EXISTING, 0, NULL);
+    DWORD error = GetLastError();
+    ok(shared != INVALID_HANDLE_VALUE, "%s: error.log opens for reading and writing (%lu)", host.name, error);
+    if (shared != INVALID_HANDLE_VALUE) {
+        DWORD done = 0;
+        ok(WriteFile(shared, text.data(), (DWORD)text.size(), &done, NULL) && done == text.size(),
+           "%s: error.log takes a write from another opener", host.name);
+        char back[64] = {};
+        SetFilePointer(shared, 0, NULL, FILE_BEGIN);
+        ok(ReadFile(shared, back, sizeof back, &done, NULL) && std::string(back, done) == text,
+           "%s: error.log reads back [%.*s]", host.name, (int)done, back);
+        CloseHandle(shared);
+    }
+    ok(!DeleteFileA(errorLog.c_str()), "%s: error.log cannot be deleted while the service runs", host.name);
+    ok(!MoveFileA(errorLog.c_str(), (errorLog + ".moved").c_str()),
+       "%s: error.log cannot be moved while the service runs", host.name);
+    ok(ReadWholeFile(errorLog) == text, "%s: error.log still holds what was written", host.name);
+}
+
+// --- Scenarios ----------------------------------------------------------------
+
+// Anybody but the local system account: quorviServiceControl.exe is started
+// from the host's directory and nothing else happens.
+static void TestHandOver(const Host &host, const char *ownerSid, const char *who)
+{
+    std::string exeName = std::string(host.name) + ".exe";
+    std::string directory = HostDirectory(host);
+    ok(CopyInto(dist + "\\quorviServiceControl.exe", directory, "quorviServiceControl.exe"),
+       "copy quorviServiceControl.exe");
+
+    long code = RunHost(directory + "\\" + exeName, ownerSid, 60000);
+    ok(code == 0, "%s as %s: exit code %ld, expected 0", host.name, who, code);
+    std::vector<std::string> lines = WaitForLine(directory + "\\tovrel.log", "unload", 30000);
+    std::vector<std::string> expected = {"load", "role quorviServiceControl", "thread main", "unload"};
+    ok(lines == expected, "%s as %s: quorviServiceControl started: [%s]", host.name, who, Joined(lines).c_str());
+    CheckNothingMade(host, directory, who);
+    ok(!ServiceExists(host.name), "%s as %s: no service installed", host.name, who);
+    std::vector<std::string> owner = ReadLines(directory + "\\wtsapi32.log");
+    ok(owner == std::vector<std::string>{"enumerate 1", "free"}, "%s as %s: process list [%s]", host.name, who,
+       Joined(owner).c_str());
+    RemoveService(host.name); // should the gate have let it through
+    RemoveHostDirectory(host, directory);
+}
+
+// Install run, configuration, service run, stop, stray run.
 static void TestServiceLife(const Host &host)
 {
-    RemoveService(host.name);
     std::string exeName = std::string(host.name) + ".exe";
-    std::string directory = NewTestDirectory(host.name); // its name holds a space
+    std::string directory = HostDirectory(host);
     std::string exePath = directory + "\\" + exeName;
-    ok(CopyInto(dist + "\\" + exeName, directory, exeName), "copy %s", exeName.c_str());
-    ok(CopyInto(fixtures + "\\tovrel_record\\Tovrel.dll", directory, "Tovrel.dll"), "copy Tovrel.dll");
-    ok(CopyInto(fixtures + "\\wtsapi32_double\\wtsapi32.dll", directory, "wtsapi32.dll"), "copy wtsapi32.dll");
-    ok(WriteTextFile(directory + "\\owner_sid.txt", SystemSid), "write owner_sid.txt");
-    PreferDoubleFor(exeName.c_str(), true);
+    ok(WriteTextFile(directory + "\\owner_sid.txt", host.serviceOwner), "write owner_sid.txt");
+    if (host.blockingFile)
+        ok(WriteTextFile(directory + "\\" + host.blockingFile, "a file"), "write the file %s", host.blockingFile);
 
-    long code = RunHost(exePath, SystemSid, 60000);
+    long code = RunHost(exePath, host.installOwner, 60000);
     ok(code == 0, "%s: install run exit code %ld, expected 0", host.name, code);
-    CheckRuntimeTree(host, directory, true);
+    CheckRuntimeTree(host, directory, host.blockingFile);
 
     SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
     SC_HANDLE service = manager ? OpenServiceA(manager, host.name, SERVICE_ALL_ACCESS) : NULL;
@@ -251,48 +464,55 @@ static void TestServiceLife(const Host &host)
     ok(service != NULL, "%s: the install run registered the service (%lu)", host.name, openError);
     if (!service) {
         if (manager) CloseServiceHandle(manager);
-        PreferDoubleFor(exeName.c_str(), false);
-        RemoveTree(directory);
+        RemoveHostDirectory(host, directory);
         return;
     }
+    // The install run asked for the start before it ended.
+    DWORD state = ServiceState(service);
+    ok(state == SERVICE_START_PENDING || state == SERVICE_RUNNING,
+       "%s: state %lu after the install run, expected a start under way", host.name, state);
     CheckConfiguration(host, service, exePath);
 
-    // The install run asked for the start; the service process takes the
-    // service path as well (owner_sid.txt) and serves.
-    ok(WaitForState(service, SERVICE_RUNNING, 60000), "%s: running (state %lu)", host.name, ServiceState(service));
-    DWORD processId = 0;
-    ServiceState(service, &processId);
-    HANDLE process = processId ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, processId) : NULL;
+    // The service process takes the service path as well and serves.
+    ok(WaitForState(service, SERVICE_RUNNING, 30000), "%s: running (state %lu)", host.name, ServiceState(service));
+    SERVICE_STATUS_PROCESS status = {};
+    ServiceState(service, &status);
+    ok(status.dwControlsAccepted == (SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN) && status.dwWin32ExitCode == 0 &&
+           status.dwServiceSpecificExitCode == 0,
+       "%s: running status accepts 0x%lx, exit codes %lu/%lu; expected 0x5, 0/0", host.name,
+       status.dwControlsAccepted, status.dwWin32ExitCode, status.dwServiceSpecificExitCode);
+    HANDLE process =
+        status.dwProcessId ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, status.dwProcessId) : NULL;
+    ok(process != NULL, "%s: service process %lu", host.name, status.dwProcessId);
 
     std::string tovrelLog = directory + "\\tovrel.log";
-    std::string role = std::string("role ") + host.name;
     std::vector<std::string> lines = WaitForLine(tovrelLog, "thread other", 30000);
     std::vector<std::string> running(host.tovrelAfterStop.begin(), host.tovrelAfterStop.begin() + 3);
     ok(lines == running, "%s: core library saw [%s], expected [%s]", host.name, Joined(lines).c_str(),
        Joined(running).c_str());
 
-    // The error log is open for reading and writing by others, not for deleting.
-    std::string errorLog = directory + "\\runtime\\error\\error.log";
-    HANDLE shared = CreateFileA(errorLog.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                NULL, OPEN_EXISTING, 0, NULL);
-    DWORD shareError = GetLastError();
-    ok(shared != INVALID_HANDLE_VALUE, "%s: error.log opens for reading and writing (%lu)", host.name, shareError);
-    if (shared != INVALID_HANDLE_VALUE) CloseHandle(shared);
-    ok(!DeleteFileA(errorLog.c_str()), "%s: error.log cannot be deleted while the service runs", host.name);
+    // The log was made and opened, a blocking file notwithstanding.
+    std::string errorLog = directory + "\\" + ErrorLogName;
+    std::string written = "written by another opener\r\n";
+    CheckErrorLogSharing(host, errorLog, written);
 
-    // Stray run: installed, but not started by the service control manager.
-    DWORD started = GetTickCount();
-    code = RunHost(exePath, SystemSid, 30000);
-    ok(code == 0, "%s: stray run exit code %ld, expected 0", host.name, code);
-    ok(GetTickCount() - started < 15000, "%s: the stray run ends at once", host.name);
-    lines = ReadLines(tovrelLog);
-    ok(Count(lines, "load") == 1 && Count(lines, role) == 1, "%s: the stray run called no core library: [%s]",
-       host.name, Joined(lines).c_str());
+    // Only the system sends a shutdown; asked from outside, it is refused.
+    SERVICE_STATUS control;
+    ok(!ControlService(service, SERVICE_CONTROL_SHUTDOWN, &control), "%s: shutdown request refused", host.name);
+    ok(ServiceState(service) == SERVICE_RUNNING, "%s: running after the refused shutdown", host.name);
 
-    SERVICE_STATUS status;
-    bool stopAccepted = ControlService(service, SERVICE_CONTROL_STOP, &status) != 0;
+    SERVICE_STATUS stopStatus;
+    bool stopAccepted = ControlService(service, SERVICE_CONTROL_STOP, &stopStatus) != 0;
     DWORD stopError = GetLastError();
-    ok(stopAccepted, "%s: stop request (%lu)", host.name, stopError);
+    // A handler that ends its own process may leave the request without an
+    // answer: the pipe breaks. What counts is the state and the exit code.
+    // Wine also drops the answer at times when the handler reports
+    // SERVICE_STOPPED and returns, and the process ends right after.
+    if (!stopAccepted && stopError == ERROR_BROKEN_PIPE && !host.stopEndsProcess)
+        todo_wine(false, "%s: stop request answered ERROR_BROKEN_PIPE", host.name);
+    else
+        ok(stopAccepted || (host.stopEndsProcess && stopError == ERROR_BROKEN_PIPE), "%s: stop request (%lu)",
+           host.name, stopError);
     ok(WaitForState(service, SERVICE_STOPPED, 30000), "%s: stopped (state %lu)", host.name, ServiceState(service));
     if (process) {
         bool ended = WaitForSingleObject(process, 30000) == WAIT_OBJECT_0;
@@ -301,48 +521,76 @@ static void TestServiceLife(const Host &host)
         ok(ended && exitCode == 0, "%s: service process ended %s with exit code %lu, expected 0", host.name,
            ended ? "" : "(not)", exitCode);
         CloseHandle(process);
-    } else {
-        todo_wine(false, "%s: service process id not observable", host.name);
     }
     lines = ReadLines(tovrelLog);
-    ok(lines == host.tovrelAfterStop, "%s: core library log after the stop [%s], expected [%s]", host.name,
-       Joined(lines).c_str(), Joined(host.tovrelAfterStop).c_str());
+    std::vector<std::string> toldOfEnd = host.tovrelAfterStop;
+    toldOfEnd.push_back("process end");
+    if (host.stopEndsProcess && lines == toldOfEnd)
+        // Wine may still detach the libraries of a process that terminates itself.
+        todo_wine(false, "%s: the core library was told of the process end", host.name);
+    else
+        ok(lines == host.tovrelAfterStop, "%s: core library log after the stop [%s], expected [%s]", host.name,
+           Joined(lines).c_str(), Joined(host.tovrelAfterStop).c_str());
 
-    std::vector<std::string> owner = ReadLines(directory + "\\wtsapi32.log");
-    ok(Count(owner, "free") == Count(owner, "enumerate 1") + Count(owner, "enumerate 0") && Count(owner, "free") >= 3,
-       "%s: every process list released once: [%s]", host.name, Joined(owner).c_str());
+    // Stray run: installed and stopped, run from outside the service control
+    // manager. It makes what is missing (the entry in place of the blocking
+    // file, a directory removed meanwhile), leaves the existing log as it is,
+    // does not start the service and calls no core library. (Run beside the
+    // running instance, the same stray run takes about 10 s to end under
+    // Wine, which would double the time of this test.)
+    if (host.blockingFile) DeleteFileA((directory + "\\" + host.blockingFile).c_str());
+    ok(RemoveDirectoryA((directory + "\\runtime\\dmp").c_str()), "%s: remove runtime\\dmp", host.name);
+    DWORD started = GetTickCount();
+    code = RunHost(exePath, host.strayOwner, 30000);
+    ok(code == 0, "%s: stray run exit code %ld, expected 0", host.name, code);
+    ok(GetTickCount() - started < 5000, "%s: the stray run took %lu ms, expected it to end at once", host.name,
+       GetTickCount() - started);
+    CheckRuntimeTree(host, directory, nullptr, (DWORD)written.size());
+    ok(ReadWholeFile(errorLog) == written, "%s: the stray run kept the bytes of the existing error.log", host.name);
+    std::vector<std::string> afterStray = ReadLines(tovrelLog);
+    ok(afterStray == lines, "%s: the stray run called no core library: [%s]", host.name, Joined(afterStray).c_str());
+    ok(ServiceState(service) == SERVICE_STOPPED, "%s: the stray run left the service stopped", host.name);
+
+    std::vector<std::string> owners = ReadLines(directory + "\\wtsapi32.log");
+    std::vector<std::string> expected = {Enumerated(host.installOwner), "free", Enumerated(host.serviceOwner), "free",
+                                         Enumerated(host.strayOwner)};
+    ok(owners == expected, "%s: process lists [%s], expected [%s]: each released once", host.name,
+       Joined(owners).c_str(), Joined(expected).c_str());
 
     CloseServiceHandle(service);
     CloseServiceHandle(manager);
     RemoveService(host.name);
-    PreferDoubleFor(exeName.c_str(), false);
-    RemoveTree(directory);
+    RemoveHostDirectory(host, directory);
 }
 
-// Anybody but the local system account: quorviServiceControl.exe is
-// started from the host's directory and nothing else happens.
-static void TestHandOver(const Host &host, const char *ownerSid)
+// A file named "runtime": no directory and no error log, and the host still
+// installs and serves its service.
+static void TestRuntimeBlocked(const Host &host)
 {
-    RemoveService(host.name);
     std::string exeName = std::string(host.name) + ".exe";
-    std::string directory = NewTestDirectory(host.name);
-    ok(CopyInto(dist + "\\" + exeName, directory, exeName), "copy %s", exeName.c_str());
-    ok(CopyInto(dist + "\\quorviServiceControl.exe", directory, "quorviServiceControl.exe"),
-       "copy quorviServiceControl.exe");
-    ok(CopyInto(fixtures + "\\tovrel_record\\Tovrel.dll", directory, "Tovrel.dll"), "copy Tovrel.dll");
-    ok(CopyInto(fixtures + "\\wtsapi32_double\\wtsapi32.dll", directory, "wtsapi32.dll"), "copy wtsapi32.dll");
+    std::string directory = HostDirectory(host);
+    ok(WriteTextFile(directory + "\\owner_sid.txt", SystemSid), "write owner_sid.txt");
+    ok(WriteTextFile(directory + "\\runtime", "a file"), "write the file runtime");
 
-    long code = RunHost(directory + "\\" + exeName, ownerSid, 60000);
-    ok(code == 0, "%s as %s: exit code %ld, expected 0", host.name, ownerSid, code);
-    std::vector<std::string> lines = WaitForLine(directory + "\\tovrel.log", "unload", 30000);
-    std::vector<std::string> expected = {"load", "role quorviServiceControl", "thread main", "unload"};
-    ok(lines == expected, "%s as %s: quorviServiceControl started: [%s]", host.name, ownerSid, Joined(lines).c_str());
-    CheckRuntimeTree(host, directory, false);
-    ok(!ServiceExists(host.name), "%s as %s: no service installed", host.name, ownerSid);
-    std::vector<std::string> owner = ReadLines(directory + "\\wtsapi32.log");
-    ok(owner == std::vector<std::string>{"enumerate 1", "free"}, "%s as %s: process list [%s]", host.name, ownerSid,
-       Joined(owner).c_str());
-    RemoveTree(directory);
+    long code = RunHost(directory + "\\" + exeName, SystemSid, 60000);
+    ok(code == 0, "%s with a file runtime: install run exit code %ld, expected 0", host.name, code);
+    CheckRuntimeTree(host, directory, "runtime");
+    ok(ServiceExists(host.name), "%s with a file runtime: the service is installed", host.name);
+    std::vector<std::string> lines = WaitForLine(directory + "\\tovrel.log", "thread other", 30000);
+    std::vector<std::string> expected = {"load", std::string("role ") + host.name, "thread other"};
+    ok(lines == expected, "%s with a file runtime: the service serves: [%s]", host.name, Joined(lines).c_str());
+    RemoveService(host.name);
+    RemoveHostDirectory(host, directory);
+}
+
+// How long each part took, for those who keep the run short.
+static void Timed(const char *part, const Host &host)
+{
+    static DWORD last = GetTickCount();
+    DWORD now = GetTickCount();
+    printf("# %s %s: %lu ms\n", host.name, part, now - last);
+    fflush(stdout);
+    last = now;
 }
 
 int main(int argc, char **argv)
@@ -353,10 +601,28 @@ int main(int argc, char **argv)
     }
     dist = WinePath(argv[1]);
     fixtures = WinePath(argv[2]);
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    testRoot = std::string(temp) + "services_e2e";
+    ownSid = OwnUserSid();
+    ok(!ownSid.empty(), "own account SID");
+
+    RemoveLeftovers();
+    for (const Host &host : Hosts) PreferDoubleFor((std::string(host.name) + ".exe").c_str(), true);
+    Timed("clean-up before", Hosts[0]);
+
     for (const Host &host : Hosts) {
-        TestHandOver(host, UsersSid);
-        TestHandOver(host, UnknownSid);
+        TestHandOver(host, ownSid.c_str(), "the user");
+        TestHandOver(host, UsersSid, "the Users group");
+        TestHandOver(host, UnknownSid, "an unmapped SID");
+        Timed("hand-over", host);
         TestServiceLife(host);
+        Timed("service life", host);
     }
+    TestRuntimeBlocked(Hosts[0]);
+    Timed("file named runtime", Hosts[0]);
+
+    RemoveLeftovers();
+    for (const Host &host : Hosts) PreferDoubleFor((std::string(host.name) + ".exe").c_str(), false);
     return TestSummary("services_e2e");
 }
