@@ -65,6 +65,23 @@ static inline std::string WinePath(const char *unixPath)
     return "Z:" + path;
 }
 
+// The path of this program's own module, and the directory that holds it.
+static inline std::string OwnPath()
+{
+    char path[MAX_PATH * 4];
+    DWORD length = GetModuleFileNameA(NULL, path, sizeof path);
+    return std::string(path, length);
+}
+
+static inline std::string OwnDirectory()
+{
+    std::string path = OwnPath();
+    size_t slash = path.find_last_of('\\');
+    return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+static inline std::string Quoted(const std::string &text) { return "\"" + text + "\""; }
+
 // A new empty directory under the temporary directory; name may hold spaces.
 static inline std::string NewTestDirectory(const char *name)
 {

@@ -1,9 +1,9 @@
 // The host operations against a real Windows (Wine): directories, files,
 // sharing, file positions, program starts and process termination.
 //
-//   hostops_probe              runs every check, one line each, "ok <name>"
-//                              or "not ok <name>: ..."; exit code 1 on any
-//                              failure
+//   hostops_probe              runs every check, reports each failed one
+//                              with its line, then a summary; exit code 1
+//                              on any failure
 //   hostops_probe <mode> ...   a child that the checks start (see ChildMain)
 //
 // The frame's sources are compiled into this ordinary console program, so
@@ -17,39 +17,12 @@ void CreateGlobalVariables(void) {}
 void FreeGlobalVariables(void) {}
 int StartRoutine(void) { return 0; }
 
-static int failures;
-
-static void Check(const char *name, bool passed, const char *format = "", ...)
-{
-    if (passed) {
-        printf("ok %s\n", name);
-    } else {
-        char detail[2048];
-        va_list args;
-        va_start(args, format);
-        vsnprintf(detail, sizeof detail, format, args);
-        va_end(args);
-        printf("not ok %s: %s\n", name, detail);
-        failures++;
-    }
-    fflush(stdout);
-}
-
 static std::string Take(char *text)
 {
     std::string copy = text;
     FreeText(text);
     return copy;
 }
-
-static std::string OwnPath(void)
-{
-    char path[MAX_PATH * 4];
-    DWORD length = GetModuleFileNameA(NULL, path, sizeof path);
-    return std::string(path, length);
-}
-
-static std::string Quoted(const std::string &text) { return "\"" + text + "\""; }
 
 // Bytes shown readably: printable ASCII as is, the rest as \xNN.
 static std::string Shown(const std::string &bytes)
@@ -118,31 +91,31 @@ static void CheckPaths(void)
     std::string own = OwnPath();
     std::string directory = Take(GetRunDirectory());
     std::string name = Take(GetExeFileName());
-    Check("GetExeFileName is the image name", lstrcmpiA(name.c_str(), "hostops_probe.exe") == 0,
-          "expected hostops_probe.exe, got %s", name.c_str());
-    Check("GetRunDirectory + backslash + GetExeFileName is the module path", directory + "\\" + name == own,
-          "expected %s, got %s + \\ + %s", own.c_str(), directory.c_str(), name.c_str());
+    ok(lstrcmpiA(name.c_str(), "hostops_probe.exe") == 0,
+       "GetExeFileName is the image name: expected hostops_probe.exe, got %s", name.c_str());
+    ok(directory + "\\" + name == own,
+       "GetRunDirectory + backslash + GetExeFileName is the module path: expected %s, got %s + \\ + %s", own.c_str(),
+       directory.c_str(), name.c_str());
     std::string host = Take(GetHostName());
-    Check("GetHostName gives a name", !host.empty(), "expected a name, got the empty text");
+    ok(!host.empty(), "GetHostName gives a name: expected a name, got the empty text");
 }
 
 static void CheckDirectories(const std::string &base)
 {
     std::string missing = base + "\\missing", child = missing + "\\child";
     bool made = MakeDirectory(child.c_str());
-    Check("MakeDirectory with a missing parent fails", !made, "expected false, got true");
-    Check("MakeDirectory with a missing parent creates nothing", !PathExists(missing) && !PathExists(child),
-          "expected neither %s nor its child, got %s", missing.c_str(),
-          PathExists(missing) ? "the parent" : "the child");
+    ok(!made, "MakeDirectory with a missing parent fails: expected false, got true");
+    ok(!PathExists(missing) && !PathExists(child),
+       "MakeDirectory with a missing parent creates nothing: expected neither %s nor its child, got %s",
+       missing.c_str(), PathExists(missing) ? "the parent" : "the child");
 
     std::string directory = base + "\\made";
     made = MakeDirectory(directory.c_str());
-    Check("MakeDirectory creates the directory", made && IsDirectory(directory), "expected true and a directory, got %s",
-          made ? "true but no directory" : "false");
-    Check("MakeDirectory of an existing directory fails", !MakeDirectory(directory.c_str()),
-          "expected false, got true");
-    Check("FileExists sees a directory", FileExists(directory.c_str()), "expected true, got false");
-    Check("FileExists of a missing path", !FileExists(missing.c_str()), "expected false, got true");
+    ok(made && IsDirectory(directory), "MakeDirectory creates the directory: expected true and a directory, got %s",
+       made ? "true but no directory" : "false");
+    ok(!MakeDirectory(directory.c_str()), "MakeDirectory of an existing directory fails: expected false, got true");
+    ok(FileExists(directory.c_str()), "FileExists sees a directory: expected true, got false");
+    ok(!FileExists(missing.c_str()), "FileExists of a missing path: expected false, got true");
 }
 
 static void CheckWholeFiles(const std::string &base)
@@ -154,20 +127,22 @@ static void CheckWholeFiles(const std::string &base)
                           {(const BYTE *)second.data(), (DWORD)second.size()}};
     bool written = WriteWholeFile(path.c_str(), arrays, 3);
     std::string content = ReadWholeFile(path);
-    Check("WriteWholeFile writes the arrays in order", written && content == "hello world",
-          "expected true and \"hello world\", got %s and %s", written ? "true" : "false", Shown(content).c_str());
-    Check("FileExists sees a file", FileExists(path.c_str()), "expected true, got false");
+    ok(written && content == "hello world",
+       "WriteWholeFile writes the arrays in order: expected true and \"hello world\", got %s and %s",
+       written ? "true" : "false", Shown(content).c_str());
+    ok(FileExists(path.c_str()), "FileExists sees a file: expected true, got false");
 
     ByteArray empty = {NULL, 0};
     written = WriteWholeFile(path.c_str(), &empty, 1);
     content = ReadWholeFile(path);
-    Check("WriteWholeFile with one empty array replaces the file with an empty one",
-          written && PathExists(path) && content.empty(), "expected true and an empty file, got %s and %s",
-          written ? "true" : "false", PathExists(path) ? Shown(content).c_str() : "no file");
+    ok(written && PathExists(path) && content.empty(),
+       "WriteWholeFile with one empty array replaces the file with an empty one: "
+       "expected true and an empty file, got %s and %s",
+       written ? "true" : "false", PathExists(path) ? Shown(content).c_str() : "no file");
 
     std::string unreachable = base + "\\missing\\whole.txt";
-    Check("WriteWholeFile into a missing directory fails", !WriteWholeFile(unreachable.c_str(), &empty, 1),
-          "expected false, got true");
+    ok(!WriteWholeFile(unreachable.c_str(), &empty, 1),
+       "WriteWholeFile into a missing directory fails: expected false, got true");
 }
 
 // A second opener, as another program would open the file.
@@ -186,49 +161,53 @@ static void CheckOpenFiles(const std::string &base)
     WriteBytes(path, "0123456789");
 
     FileNumber missing = OpenFileWithMode((base + "\\none.txt").c_str(), LeftOut, LeftOut);
-    Check("OpenFileWithMode of a missing file with the defaults gives 0", missing == 0, "expected 0, got a file");
-    Check("no file created by the defaults", !PathExists(base + "\\none.txt"), "expected no file, got one");
+    ok(missing == 0, "OpenFileWithMode of a missing file with the defaults gives 0: expected 0, got a file");
+    ok(!PathExists(base + "\\none.txt"), "no file created by the defaults: expected no file, got one");
 
     FileNumber file = OpenFileWithMode(path.c_str(), LeftOut, LeftOut);
-    Check("OpenFileWithMode with the defaults opens an existing file", file != 0, "expected a file, got 0 (error %lu)",
-          GetLastError());
+    ok(file != 0, "OpenFileWithMode with the defaults opens an existing file: expected a file, got 0 (error %lu)",
+       GetLastError());
     if (!file) return;
-    Check("the first open file sets clean-up slot 2", CleanupSlot2 == CloseOpenFiles, "expected CloseOpenFiles");
-    Check("defaults share reading and writing", SecondOpenerSucceeds(path, readWrite, shareAll),
-          "expected a second read-write opener to succeed, got error %lu", GetLastError());
-    Check("defaults open for writing", !SecondOpenerSucceeds(path, GENERIC_READ, FILE_SHARE_READ),
-          "expected an opener that denies writing to fail, got success");
+    ok(CleanupSlot2 == CloseOpenFiles, "the first open file sets clean-up slot 2: expected CloseOpenFiles, got %s",
+       CleanupSlot2 ? "another routine" : "none");
+    ok(SecondOpenerSucceeds(path, readWrite, shareAll),
+       "defaults share reading and writing: expected a second read-write opener to succeed, got error %lu",
+       GetLastError());
+    ok(!SecondOpenerSucceeds(path, GENERIC_READ, FILE_SHARE_READ),
+       "defaults open for writing: expected an opener that denies writing to fail, got success");
 
     DWORD before = SetFilePointer(file->handle, 0, NULL, FILE_CURRENT);
     SeekToEnd(file);
     DWORD after = SetFilePointer(file->handle, 0, NULL, FILE_CURRENT);
-    Check("a file opens at its start", before == 0, "expected position 0, got %lu", before);
-    Check("SeekToEnd moves to the end", after == 10, "expected position 10, got %lu", after);
+    ok(before == 0, "a file opens at its start: expected position 0, got %lu", before);
+    ok(after == 10, "SeekToEnd moves to the end: expected position 10, got %lu", after);
     char byte = 0;
     DWORD read = 0;
     SetFilePointer(file->handle, 3, NULL, FILE_BEGIN);
     bool readOk = ReadFile(file->handle, &byte, 1, &read, NULL) && read == 1 && byte == '3';
-    Check("defaults open for reading", readOk, "expected to read \"3\", got error %lu", GetLastError());
+    ok(readOk, "defaults open for reading: expected to read \"3\", got error %lu", GetLastError());
     OpenFileRecord stranger = {file->handle, NULL};
     SeekToEnd(&stranger); // not a number OpenFileWithMode gave out
     SeekToEnd(0);
     DWORD unmoved = SetFilePointer(file->handle, 0, NULL, FILE_CURRENT);
-    Check("SeekToEnd of 0 or an unknown number does nothing", unmoved == 4, "expected position 4, got %lu", unmoved);
+    ok(unmoved == 4, "SeekToEnd of 0 or an unknown number does nothing: expected position 4, got %lu", unmoved);
 
     std::string locked = base + "\\locked.txt";
     WriteBytes(locked, "x");
     FileNumber exclusive = OpenFileWithMode(locked.c_str(), Given(1), Given(4));
-    Check("share mode 4 shares nothing", exclusive && !SecondOpenerSucceeds(locked, GENERIC_READ, shareAll),
-          "expected a second reader to fail, got %s", exclusive ? "success" : "no file at all");
-    Check("the newest open file heads the list", OpenFileList == exclusive && exclusive->next == file,
-          "expected the exclusive file first, then the shared one");
+    ok(exclusive && !SecondOpenerSucceeds(locked, GENERIC_READ, shareAll),
+       "share mode 4 shares nothing: expected a second reader to fail, got %s",
+       exclusive ? "success" : "no file at all");
+    ok(OpenFileList == exclusive && exclusive->next == file,
+       "the newest open file heads the list: expected the exclusive file first, then the shared one, got %s",
+       OpenFileList != exclusive ? "another file first" : "another file second");
 
     CloseOpenFiles();
-    Check("CloseOpenFiles closes every file",
-          SecondOpenerSucceeds(locked, readWrite, 0) && SecondOpenerSucceeds(path, readWrite, 0),
-          "expected exclusive openers to succeed, got error %lu", GetLastError());
-    Check("CloseOpenFiles empties the list and slot 2", OpenFileList == NULL && CleanupSlot2 == NULL,
-          "expected both empty");
+    ok(SecondOpenerSucceeds(locked, readWrite, 0) && SecondOpenerSucceeds(path, readWrite, 0),
+       "CloseOpenFiles closes every file: expected exclusive openers to succeed, got error %lu", GetLastError());
+    ok(OpenFileList == NULL && CleanupSlot2 == NULL,
+       "CloseOpenFiles empties the list and slot 2: expected both empty, got the list %s and slot 2 %s",
+       OpenFileList ? "holding files" : "empty", CleanupSlot2 ? "set" : "empty");
 }
 
 static void CheckRunProgram(const std::string &base)
@@ -239,25 +218,26 @@ static void CheckRunProgram(const std::string &base)
     DWORD start = GetTickCount();
     bool started = RunProgram((self + " sleep-exit3 " + Quoted(marker)).c_str(), true, LeftOut);
     DWORD waited = GetTickCount() - start;
-    Check("RunProgram with wait starts the program", started, "expected true, got false");
-    Check("RunProgram with wait returns after the program ended", waited >= 900 && PathExists(marker),
-          "expected at least 900 ms and the marker, got %lu ms and %s", waited, PathExists(marker) ? "it" : "none");
+    ok(started, "RunProgram with wait starts the program: expected true, got false");
+    ok(waited >= 900 && PathExists(marker),
+       "RunProgram with wait returns after the program ended: "
+       "expected at least 900 ms and the marker, got %lu ms and %s",
+       waited, PathExists(marker) ? "it" : "none");
 
     marker = base + "\\not-waited.txt";
     start = GetTickCount();
     started = RunProgram((self + " sleep-exit3 " + Quoted(marker)).c_str(), false, Given(1));
     DWORD returned = GetTickCount() - start;
     bool markerAtReturn = PathExists(marker);
-    Check("RunProgram without wait starts the program", started, "expected true, got false");
-    Check("RunProgram without wait returns at once", !markerAtReturn && returned < waited,
-          "expected no marker yet and less than %lu ms, got %s and %lu ms", waited,
-          markerAtReturn ? "the marker" : "none", returned);
+    ok(started, "RunProgram without wait starts the program: expected true, got false");
+    ok(!markerAtReturn && returned < waited,
+       "RunProgram without wait returns at once: expected no marker yet and less than %lu ms, got %s and %lu ms",
+       waited, markerAtReturn ? "the marker" : "none", returned);
     for (int i = 0; i < 100 && !PathExists(marker); i++) Sleep(100);
-    Check("the program started without waiting runs to its end", PathExists(marker), "expected the marker, got none");
+    ok(PathExists(marker), "the program started without waiting runs to its end: expected the marker, got none");
 
     std::string nowhere = Quoted(base + "\\no such program.exe");
-    Check("RunProgram of a missing program fails", !RunProgram(nowhere.c_str(), true, LeftOut),
-          "expected false, got true");
+    ok(!RunProgram(nowhere.c_str(), true, LeftOut), "RunProgram of a missing program fails: expected false, got true");
 }
 
 static void CheckTerminate(void)
@@ -267,21 +247,20 @@ static void CheckTerminate(void)
     Started child = StartProgram(self + " sleep-forever");
     bool terminated = child.process && TerminateProcessById(Given((long)child.id));
     long code = WaitForExit(child, 10000);
-    Check("TerminateProcessById ends another process", terminated, "expected true, got false");
-    Check("the ended process has exit code 0", code == 0, "expected 0, got %ld", code);
+    ok(terminated, "TerminateProcessById ends another process: expected true, got false");
+    ok(code == 0, "the ended process has exit code 0: expected 0, got %ld", code);
 
     // An id no process has: the id of a process that has just ended may
     // already belong to another one, which must not be ended here.
     const long missingId = 0x7FFFFFFC;
-    Check("TerminateProcessById of a process that does not exist", !TerminateProcessById(Given(missingId)),
-          "expected false, got true");
+    ok(!TerminateProcessById(Given(missingId)),
+       "TerminateProcessById of a process that does not exist: expected false, got true");
 
     const char *selfModes[] = {"terminate-self", "terminate-self-id"};
     for (const char *mode : selfModes) {
         code = RunProgramAndWait(self + " " + mode, 30000);
-        std::string name = std::string("TerminateProcessById ends the caller (") + mode + ")";
-        Check(name.c_str(), code == 0, "expected exit code 0, got %ld%s", code,
-              code == 7 ? " (the call returned)" : "");
+        ok(code == 0, "TerminateProcessById ends the caller (%s): expected exit code 0, got %ld%s", mode, code,
+           code == 7 ? " (the call returned)" : "");
     }
 }
 
@@ -293,8 +272,8 @@ static void CheckCommandArguments(const std::string &base)
     bool started = RunProgram(line.c_str(), true, LeftOut);
     std::string got = ReadWholeFile(out);
     std::string expected = "echo-args\n" + out + "\n\xD6\xD0x\n\nb c\n\xA1\xA1\ntail\\\n";
-    Check("GetCommandArguments in a started program", started && got == expected, "expected %s, got %s",
-          Shown(expected).c_str(), Shown(got).c_str());
+    ok(started && got == expected, "GetCommandArguments in a started program: expected %s, got %s",
+       Shown(expected).c_str(), Shown(got).c_str());
 }
 
 int main(int argc, char **argv)
@@ -303,10 +282,8 @@ int main(int argc, char **argv)
     if (argc > 1) return ChildMain(argc, argv);
 
     std::string base = NewTestDirectory("hostops probe");
-    if (base.empty()) {
-        printf("not ok test directory: expected a new directory, got error %lu\n", GetLastError());
-        return 1;
-    }
+    ok(!base.empty(), "test directory: expected a new directory, got error %lu", GetLastError());
+    if (base.empty()) return TestSummary("hostops_probe");
     CheckPaths();
     CheckDirectories(base);
     CheckWholeFiles(base);
@@ -316,6 +293,5 @@ int main(int argc, char **argv)
     CheckCommandArguments(base);
     RemoveTree(base);
 
-    printf("hostops_probe: %d failed\n", failures);
-    return failures ? 1 : 0;
+    return TestSummary("hostops_probe");
 }

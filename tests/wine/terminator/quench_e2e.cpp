@@ -4,94 +4,20 @@
 //
 //   quench_e2e <path of quench.exe> [<path of quench_waiter.exe>]
 //
-// Paths may be Linux paths (taken as Wine's Z: drive). Prints one line per
-// check, "ok <name>" or "not ok <name>: ...", and exits non-zero when any
-// check failed. Everything it started is ended before it exits.
-#include <windows.h>
+// Paths may be Linux paths (taken as Wine's Z: drive). Reports each failed
+// check with its line, then a summary, and exits non-zero when any check
+// failed. Everything it started is ended before it exits.
+#include "../harness.h"
 
 #include <tlhelp32.h>
-
-#include <stdarg.h>
-#include <stdio.h>
-#include <string>
-#include <vector>
-
-static int failures;
-
-static void Check(bool passed, const std::string &name, const char *format = "", ...)
-{
-    if (passed) {
-        printf("ok %s\n", name.c_str());
-    } else {
-        char detail[1024];
-        va_list args;
-        va_start(args, format);
-        vsnprintf(detail, sizeof detail, format, args);
-        va_end(args);
-        printf("not ok %s: %s\n", name.c_str(), detail);
-        failures++;
-    }
-    fflush(stdout);
-}
-
-static std::string WinePath(const char *path)
-{
-    std::string p = path;
-    if (p.size() > 1 && p[1] == ':') return p;
-    for (char &c : p)
-        if (c == '/') c = '\\';
-    return "Z:" + p;
-}
-
-static std::string OwnDirectory()
-{
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(NULL, path, MAX_PATH);
-    std::string p(path, length);
-    size_t slash = p.find_last_of('\\');
-    return slash == std::string::npos ? "." : p.substr(0, slash);
-}
-
-static void RemoveTree(const std::string &path)
-{
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = data.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string child = path + "\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(child);
-            else
-                DeleteFileA(child.c_str());
-        } while (FindNextFileA(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryA(path.c_str());
-}
 
 struct Process {
     std::string label; // directory letter and image name
     std::string name;  // image name as copied
-    HANDLE handle = NULL;
-    DWORD id = 0;
+    Started run;
 };
 
 static std::vector<Process> started;
-
-static HANDLE Start(const std::string &commandLine, DWORD *id)
-{
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back(0);
-    if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) return NULL;
-    CloseHandle(pi.hThread);
-    if (id) *id = pi.dwProcessId;
-    return pi.hProcess;
-}
 
 // Copies the waiter into its own sub-directory of base (names that differ
 // only in letter case may share one file on Wine's file system) and starts it.
@@ -100,17 +26,16 @@ static Process *StartCopy(const std::string &waiter, const std::string &base, co
 {
     std::string directory = base + "\\" + subdirectory;
     CreateDirectoryA(directory.c_str(), NULL);
-    std::string path = directory + "\\" + name;
     Process p;
     p.label = subdirectory + "\\" + name;
     p.name = name;
-    if (!CopyFileA(waiter.c_str(), path.c_str(), FALSE)) {
-        Check(false, "copy " + p.label, "CopyFileA failed with %lu", GetLastError());
+    if (!CopyInto(waiter, directory, name)) {
+        ok(false, "copy %s: expected CopyFileA to succeed, got error %lu", p.label.c_str(), GetLastError());
         return nullptr;
     }
-    p.handle = Start("\"" + path + "\"", &p.id);
-    if (!p.handle) {
-        Check(false, "start " + p.label, "CreateProcessA failed with %lu", GetLastError());
+    p.run = StartProgram(Quoted(directory + "\\" + name));
+    if (!p.run.process) {
+        ok(false, "start %s: expected CreateProcessA to succeed, got error %lu", p.label.c_str(), GetLastError());
         return nullptr;
     }
     started.push_back(p);
@@ -136,45 +61,37 @@ static std::string ListedName(DWORD id)
 static void WaitUntilListed()
 {
     for (const Process &p : started) {
-        if (WaitForSingleObject(p.handle, 0) != WAIT_TIMEOUT) continue;
+        if (WaitForSingleObject(p.run.process, 0) != WAIT_TIMEOUT) continue;
         std::string name;
         for (int tries = 0; tries < 100; tries++) {
-            name = ListedName(p.id);
+            name = ListedName(p.run.id);
             if (name == p.name) break;
             Sleep(100);
         }
-        Check(name == p.name, "listed " + p.label, "the snapshot names process %lu \"%s\"", p.id, name.c_str());
+        ok(name == p.name, "listed %s: expected the snapshot to name process %lu \"%s\", got \"%s\"", p.label.c_str(),
+           p.run.id, p.name.c_str(), name.c_str());
     }
 }
 
-// Runs quench with the text after its quoted path; its exit code, or -1
-// when it did not end within 30 seconds (it is then killed).
+// Runs quench with the text after its quoted path; its exit code, -1 when
+// it did not end within 30 seconds (it is then killed), -2 when it did not
+// start.
 static long RunQuench(const std::string &quench, const std::string &arguments)
 {
-    std::string commandLine = "\"" + quench + "\"" + arguments;
-    HANDLE process = Start(commandLine, NULL);
-    if (!process) return -2;
-    long code = -1;
-    if (WaitForSingleObject(process, 30000) == WAIT_OBJECT_0) {
-        DWORD exitCode;
-        if (GetExitCodeProcess(process, &exitCode)) code = (long)exitCode;
-    } else {
-        TerminateProcess(process, 99);
-        WaitForSingleObject(process, 5000);
-    }
-    CloseHandle(process);
-    return code;
+    Started run = StartProgram(Quoted(quench) + arguments);
+    if (!run.process) return -2;
+    return WaitForExit(run, 30000);
 }
 
 // The exit code of a copy that ended within the timeout; -1 when it runs on.
 static long ExitCodeAfter(const Process &p, DWORD timeoutMs)
 {
-    if (WaitForSingleObject(p.handle, timeoutMs) != WAIT_OBJECT_0) return -1;
+    if (WaitForSingleObject(p.run.process, timeoutMs) != WAIT_OBJECT_0) return -1;
     DWORD code;
-    return GetExitCodeProcess(p.handle, &code) ? (long)code : -2;
+    return GetExitCodeProcess(p.run.process, &code) ? (long)code : -2;
 }
 
-static bool Running(const Process &p) { return WaitForSingleObject(p.handle, 0) == WAIT_TIMEOUT; }
+static bool Running(const Process &p) { return WaitForSingleObject(p.run.process, 0) == WAIT_TIMEOUT; }
 
 // One run of quench, and which of the still running copies it must end.
 static void Scenario(const std::string &quench, const std::string &title, const std::string &arguments,
@@ -186,18 +103,21 @@ static void Scenario(const std::string &quench, const std::string &title, const 
     WaitUntilListed();
 
     long code = RunQuench(quench, arguments);
-    Check(code == 0, title + ": quench exit code", "expected 0, got %ld (arguments [%s])", code, arguments.c_str());
+    ok(code == 0, "%s: quench exit code: expected 0, got %ld (-1: did not end, -2: did not start; arguments [%s])",
+       title.c_str(), code, arguments.c_str());
     for (const Process *p : before) {
         bool mustEnd = false;
         for (const std::string &label : toEnd)
             if (label == p->label) mustEnd = true;
         if (mustEnd) {
             long ended = ExitCodeAfter(*p, 10000);
-            Check(ended == 0, title + ": ends " + p->label, "expected exit code 0, got %ld (-1: still running)", ended);
+            ok(ended == 0, "%s: ends %s: expected exit code 0, got %ld (-1: still running)", title.c_str(),
+               p->label.c_str(), ended);
         } else {
             // Give a wrong termination the time to show.
             long ended = ExitCodeAfter(*p, 500);
-            Check(ended == -1, title + ": spares " + p->label, "it ended with exit code %ld", ended);
+            ok(ended == -1, "%s: spares %s: expected it to run on, got its end with exit code %ld", title.c_str(),
+               p->label.c_str(), ended);
         }
     }
 }
@@ -210,18 +130,13 @@ int main(int argc, char **argv)
     }
     std::string quench = WinePath(argv[1]);
     std::string waiter = argc > 2 ? WinePath(argv[2]) : OwnDirectory() + "\\quench_waiter.exe";
-    Check(GetFileAttributesA(quench.c_str()) != INVALID_FILE_ATTRIBUTES, "quench.exe present", "%s", quench.c_str());
-    Check(GetFileAttributesA(waiter.c_str()) != INVALID_FILE_ATTRIBUTES, "waiter present", "%s", waiter.c_str());
-    if (failures) return 1;
+    ok(PathExists(quench), "quench.exe present: expected %s, got no such file", quench.c_str());
+    ok(PathExists(waiter), "waiter present: expected %s, got no such file", waiter.c_str());
+    if (testsFailed) return TestSummary("quench_e2e");
 
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    std::string base = std::string(temp) + "quench e2e " + std::to_string(GetCurrentProcessId());
-    RemoveTree(base);
-    if (!CreateDirectoryA(base.c_str(), NULL)) {
-        Check(false, "temporary directory", "cannot create %s (%lu)", base.c_str(), GetLastError());
-        return 1;
-    }
+    std::string base = NewTestDirectory("quench e2e");
+    ok(!base.empty(), "temporary directory: expected a new directory, got error %lu", GetLastError());
+    if (base.empty()) return TestSummary("quench_e2e");
 
     started.reserve(16); // StartCopy hands out pointers into the list
     StartCopy(waiter, base, "a", "quorvi.exe");
@@ -233,7 +148,7 @@ int main(int argc, char **argv)
     StartCopy(waiter, base, "e", "QuorviClient.exe");
     StartCopy(waiter, base, "e", "quorvi.exe.exe");
 
-    if (!failures) {
+    if (!testsFailed) {
         Scenario(quench, "no argument", "", {"a\\quorvi.exe", "b\\QUORVI.EXE", "c\\Quorvi.exe"});
         Scenario(quench, "empty argument", " \"\"", {});
         Scenario(quench, "blank argument", " \"    \"", {});
@@ -254,19 +169,13 @@ int main(int argc, char **argv)
 
         // Named itself, quench ends itself among the matches, with exit code 0.
         long code = RunQuench(quench, " quench.exe");
-        Check(code == 0, "own name: ends with exit code 0", "got %ld (-1: did not end)", code);
+        ok(code == 0, "own name: expected exit code 0, got %ld (-1: did not end, -2: did not start)", code);
         code = RunQuench(quench, " \"QUENCH.EXE\"");
-        Check(code == 0, "own name in capitals: ends with exit code 0", "got %ld (-1: did not end)", code);
+        ok(code == 0, "own name in capitals: expected exit code 0, got %ld (-1: did not end, -2: did not start)", code);
     }
 
-    for (Process &p : started) {
-        if (Running(p)) {
-            TerminateProcess(p.handle, 99);
-            WaitForSingleObject(p.handle, 5000);
-        }
-        CloseHandle(p.handle);
-    }
+    // Whatever runs on is killed; every handle is closed.
+    for (Process &p : started) (void)WaitForExit(p.run, 0);
     RemoveTree(base);
-    printf("%s\n", failures ? "FAIL" : "PASS");
-    return failures ? 1 : 0;
+    return TestSummary("quench_e2e");
 }
