@@ -4,7 +4,7 @@ set(DELIVERABLE_COMPILE_OPTIONS
   -fno-threadsafe-statics -fno-stack-protector -fno-ident -ffunction-sections -fdata-sections
   -fexec-charset=GBK -fno-tree-loop-distribute-patterns -Wall -Wextra)
 set(DELIVERABLE_LINK_OPTIONS
-  -nostdlib -nostartfiles -mwindows -s -Wl,--gc-sections -Wl,--no-insert-timestamp
+  -nostdlib -nostartfiles -mwindows -s -Wl,--gc-sections -Wl,--no-insert-timestamp -Wl,--dynamicbase -Wl,--nxcompat -Wl,--no-seh
   -Wl,-e,_ProcessEntry -Wl,--build-id=none -Wl,--file-alignment,512 -Wl,--enable-stdcall-fixup)
 
 # add_deliverable(NAME sources... LIBS libs... RC file)

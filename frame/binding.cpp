@@ -2,9 +2,11 @@
 #include "binding.h"
 
 #include "frame.h"
+#include "hostops.h"
 
 HMODULE LoadedModules[LoadedModuleCapacity];
 DWORD LoadedModuleCount;
+bool KeepLoadedModules;
 
 enum { NameBufferSize = 1024 };
 
@@ -12,7 +14,7 @@ enum { NameBufferSize = 1024 };
 {
     char text[NameBufferSize];
     wsprintfA(text, format, moduleName, entryName);
-    MessageBoxA(NULL, text, "DLL ERROR", MB_ICONERROR);
+    ShowErrorBox(text, "DLL ERROR");
     ExitProgram();
 }
 
@@ -60,11 +62,29 @@ static bool ResolvableName(const char *entryName, char *buffer)
     return true;
 }
 
+// The library beside the program, by its full path. A bare name would let
+// the search order go on to the current directory and every directory on
+// PATH, where anybody may plant a library of that name. No path, no load.
+static HMODULE LoadLibraryBesideProgram(const char *moduleName)
+{
+    char *directory = GetRunDirectory();
+    HMODULE module = NULL;
+    if (directory[0]) {
+        char *directoryWithSlash = JoinTexts(directory, "\\");
+        char *path = JoinTexts(directoryWithSlash, moduleName);
+        module = LoadLibraryA(path);
+        FreeText(path);
+        FreeText(directoryWithSlash);
+    }
+    FreeText(directory);
+    return module;
+}
+
 FARPROC BindEntry(const char *moduleName, const char *entryName, FARPROC *cell)
 {
     HMODULE module = GetModuleHandleA(moduleName);
     if (!module) {
-        module = LoadLibraryA(moduleName);
+        module = LoadLibraryBesideProgram(moduleName);
         if (!module) ReportBindingFailure("同目录下无法找到DLL文件:\"%s\".请与作者联系.", moduleName, entryName);
         RecordLoadedModule(module);
     }
@@ -87,6 +107,7 @@ extern "C" FARPROC BindCell(BindingCell *cell) { return BindEntry(cell->moduleNa
 
 void ReleaseLoadedModules(void)
 {
+    if (KeepLoadedModules) return;
     for (DWORD slot = 0; slot < LoadedModuleCapacity && LoadedModules[slot]; slot++)
         (void)FreeLibrary(LoadedModules[slot]);
 }

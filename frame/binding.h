@@ -9,9 +9,13 @@ extern "C" char FirstCallStub[]; // a code label: every cell starts out pointing
 enum { LoadedModuleCapacity = 100 };
 extern HMODULE LoadedModules[LoadedModuleCapacity];
 extern DWORD LoadedModuleCount;
+// Set before a thread that may still run inside a loaded library exists:
+// from then on ReleaseLoadedModules leaves every library loaded.
+extern bool KeepLoadedModules;
 
-// Finds or loads the module, resolves the entry and stores its address in
-// the cell. Shows the library-not-found or entry-not-found box and ends the
+// Finds the module already in the process by its bare name, or loads it
+// from the program's own directory, never from anywhere else the search
+// order would look. Resolves the entry and stores its address in the cell. Shows the library-not-found or entry-not-found box and ends the
 // program instead of returning when either cannot be found.
 FARPROC BindEntry(const char *moduleName, const char *entryName, FARPROC *cell);
 void ReleaseLoadedModules(void);

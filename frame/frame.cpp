@@ -5,8 +5,9 @@ HANDLE ProcessHeap;
 CleanupRoutine CleanupSlot1;
 CleanupRoutine CleanupSlot2;
 CleanupRoutine ReleaseHook;
+BoxRoutine ErrorBoxRoutine;
 
-bool ExitSequenceStarted;
+LONG ExitSequenceStarted;
 
 extern "C" void ProcessEntry(void)
 {
@@ -19,9 +20,11 @@ extern "C" void ProcessEntry(void)
 
 void ExitProgram(void)
 {
-    // A failure inside the clean-up itself must not run it a second time.
-    if (!ExitSequenceStarted) {
-        ExitSequenceStarted = true;
+    // Once only: a failure inside the clean-up itself must not run it again,
+    // and in a service the worker and the main thread may both get here; two
+    // clean-ups at once would free the same blocks twice. The later thread
+    // just ends the process.
+    if (InterlockedExchange(&ExitSequenceStarted, 1) == 0) {
         if (CleanupSlot1) CleanupSlot1();
         if (CleanupSlot2) CleanupSlot2();
         if (ReleaseHook) ReleaseHook();
@@ -45,14 +48,22 @@ void ReportFatalError(int error, int location1, int location2)
     char text[256];
     wsprintfA(text, "program internal error number is %d. \r\n%s\r\n错误位置:%d,%d(仅5.8以上版本有效)", error,
               FatalErrorMessage(error), location1, location2);
-    MessageBoxA(NULL, text, "error", MB_ICONERROR);
+    ShowErrorBox(text, "error");
     ExitProgram();
 }
 
 void ReportOutOfMemory(void)
 {
-    MessageBoxA(NULL, "内存不足", "error", MB_ICONERROR);
+    ShowErrorBox("内存不足", "error");
     ExitProgram();
+}
+
+void ShowErrorBox(const char *text, const char *title)
+{
+    if (ErrorBoxRoutine)
+        ErrorBoxRoutine(text, title, MB_ICONERROR);
+    else
+        (void)MessageBoxA(NULL, text, title, MB_ICONERROR); // OK is the only answer
 }
 
 void *AllocateBlock(DWORD size, bool zeroFilled)

@@ -4,12 +4,15 @@
 #include <windows.h>
 
 typedef void (*CleanupRoutine)(void);
+// Shows an error box (no owner window) and returns once it was answered.
+typedef void (*BoxRoutine)(const char *text, const char *title, UINT style);
 
 extern HANDLE ProcessHeap;
 extern CleanupRoutine CleanupSlot1; // frees the program's global variables
 extern CleanupRoutine CleanupSlot2; // closes the files still open
 extern CleanupRoutine ReleaseHook;  // releases the libraries the binding loaded
-extern bool ExitSequenceStarted;
+extern BoxRoutine ErrorBoxRoutine;  // empty: MessageBoxA on this desktop
+extern LONG ExitSequenceStarted;    // 1 once a thread has entered the exit sequence
 
 // Supplied by each program.
 void CreateGlobalVariables(void);
@@ -22,6 +25,10 @@ extern "C" void ProcessEntry(void);
 // Runs the clean-up slots and the release hook once, then ends the
 // process with exit code 0, from whichever thread calls it.
 [[noreturn]] void ExitProgram(void);
+
+// The error boxes of the frame and the binding: MB_ICONERROR, no owner,
+// through ErrorBoxRoutine when one is set.
+void ShowErrorBox(const char *text, const char *title);
 
 enum FatalError {
     ErrorIndexAboveRange = 1,

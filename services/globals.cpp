@@ -11,6 +11,7 @@ char *ServiceExePath;
 SERVICE_STATUS *ServiceStatusRecord;
 SERVICE_STATUS_HANDLE ServiceStatusHandle;
 HANDLE WorkerThreadHandle;
+bool ServiceRunBegun;
 FileNumber ErrorLogFile;
 
 void CreateGlobalVariables(void)
@@ -20,6 +21,7 @@ void CreateGlobalVariables(void)
     ServiceStatusRecord = (SERVICE_STATUS *)AllocateBlock(sizeof(SERVICE_STATUS), true);
     ServiceStatusHandle = nullptr;
     WorkerThreadHandle = nullptr;
+    ServiceRunBegun = false;
     ErrorLogFile = nullptr;
 }
 
@@ -33,10 +35,15 @@ static void ReleaseText(char **text)
 void FreeGlobalVariables(void)
 {
     ReleaseText(&RunDirectory);
-    ReleaseText(&ServiceName);
     ReleaseText(&ServiceDisplayName);
     ReleaseText(&ServiceDescription);
     ReleaseText(&ServiceExePath);
+    // Once the service runs, an exit taken on the worker (a fatal error) may
+    // come while the control handler uses the status record on the main
+    // thread, and the dispatcher holds the service name: both are left to
+    // the end of the process, which follows at once.
+    if (ServiceRunBegun) return;
+    ReleaseText(&ServiceName);
     FreeBlock(ServiceStatusRecord);
     ServiceStatusRecord = nullptr;
 }

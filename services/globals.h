@@ -17,4 +17,8 @@ extern SERVICE_STATUS *ServiceStatusRecord; // allocated zero-filled at start
 extern SERVICE_STATUS_HANDLE ServiceStatusHandle;
 extern HANDLE WorkerThreadHandle;
 
+// Set when ServiceMain is entered: from then on other threads of the process
+// run, and the exit sequence may be taken on any of them.
+extern bool ServiceRunBegun;
+
 extern FileNumber ErrorLogFile; // runtime\error\error.log, held open until exit; 0 when not opened

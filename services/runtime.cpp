@@ -8,6 +8,8 @@
 // handles.
 #include "runtime.h"
 
+#include "consolebox.h"
+#include "frame/binding.h"
 #include "frame/corelibrary.h"
 #include "frame/frame.h"
 #include "frame/hostops.h"
@@ -53,19 +55,33 @@ void ServiceEntry(void)
     table[0].lpServiceName = ServiceName;
     table[0].lpServiceProc = ServiceMain;
     // Fails at once when the service control manager did not start us.
-    if (StartServiceCtrlDispatcherA(table)) {
-        // The service ran: its worker may still be inside Tovrel, which is
-        // never told to stop. Leave the library loaded; the process end
-        // takes it away together with the worker.
-        ReleaseHook = nullptr;
+    // Returns once the handler has reported SERVICE_STOPPED and returned,
+    // so the stop request has had its answer.
+    if (StartServiceCtrlDispatcherA(table) && ThisHost->stopEndsProcess) {
+        // Ends the process without the exit clean-up, and Tovrel is not
+        // told. Ending it inside the handler instead would leave the stop
+        // request unanswered (ERROR_BROKEN_PIPE) although the service
+        // stopped. When the termination fails, the program ends normally.
+        (void)TerminateProcessById(Given((long)GetCurrentProcessId()));
     }
     FreeBlock(table);
+}
+
+// Decided once, before the worker exists: it may bind and run inside Tovrel
+// whenever the exit sequence runs, so the library stays loaded, and a box
+// shown on this process's desktop would never be seen.
+static void BeginServiceRun(void)
+{
+    ServiceRunBegun = true;
+    KeepLoadedModules = true;
+    ErrorBoxRoutine = SendBoxToConsoleUser;
 }
 
 void WINAPI ServiceMain(DWORD argumentCount, LPSTR *arguments)
 {
     (void)argumentCount;
     (void)arguments;
+    BeginServiceRun();
     DWORD threadId; // not kept
     WorkerThreadHandle = CreateThread(nullptr, 0, ServiceWorker, nullptr, 0, &threadId);
     if ((LONG_PTR)WorkerThreadHandle <= 0) {
@@ -103,10 +119,5 @@ void WINAPI ServiceControlHandler(DWORD control)
     (void)CloseHandle(WorkerThreadHandle);
     WorkerThreadHandle = nullptr;
     ReportServiceState(SERVICE_STOPPED);
-
-    if (ThisHost->stopEndsProcess) {
-        // Does not return when it succeeds. When it fails the dispatcher
-        // returns and the program ends as the update service does.
-        (void)TerminateProcessById(Given((long)GetCurrentProcessId()));
-    }
+    // Returns in both hosts: the dispatcher then returns in ServiceEntry.
 }

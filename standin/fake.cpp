@@ -17,6 +17,7 @@ long heapAllocsBeforeFailure = -1;
 std::string commandLine;
 std::string moduleFileName;
 DWORD currentProcessId, currentThreadId;
+DWORD consoleSessionId;
 DWORD lastError;
 Hooks hooks;
 
@@ -83,6 +84,7 @@ void Reset()
     moduleFileName = "C:\\Program Files\\Lumaro\\program.exe";
     currentProcessId = 4242;
     currentThreadId = 1;
+    consoleSessionId = 1;
     lastError = 0;
     hooks = Hooks();
 }

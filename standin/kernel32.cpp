@@ -244,6 +244,14 @@ DWORD WINAPI GetCurrentProcessId(void)
 
 DWORD WINAPI GetCurrentThreadId(void) { return fake::currentThreadId; }
 
+DWORD WINAPI WTSGetActiveConsoleSessionId(void)
+{
+    Record("WTSGetActiveConsoleSessionId()");
+    return fake::consoleSessionId;
+}
+
+LONG InterlockedExchange(LONG volatile *target, LONG value) { return __atomic_exchange_n(target, value, __ATOMIC_SEQ_CST); }
+
 UINT WINAPI SetErrorMode(UINT mode)
 {
     Record("SetErrorMode(%u)", mode);

@@ -69,6 +69,7 @@ extern long heapAllocsBeforeFailure; // -1: never fail
 extern std::string commandLine;   // GetCommandLineA
 extern std::string moduleFileName; // GetModuleFileNameA(NULL, ...)
 extern DWORD currentProcessId, currentThreadId;
+extern DWORD consoleSessionId; // WTSGetActiveConsoleSessionId
 extern DWORD lastError;
 
 struct Hooks {
@@ -91,6 +92,7 @@ struct Hooks {
     std::function<HANDLE(DWORD, DWORD)> CreateToolhelp32Snapshot;
     std::function<BOOL(HANDLE, LPPROCESSENTRY32)> Process32First, Process32Next;
     std::function<BOOL(PWTS_PROCESS_INFOA *, DWORD *)> WTSEnumerateProcessesA;
+    std::function<BOOL(HANDLE, DWORD, LPSTR, DWORD, LPSTR, DWORD, DWORD, DWORD, DWORD *, BOOL)> WTSSendMessageA;
     std::function<BOOL(LPCSTR, PSID, LPSTR, LPDWORD, LPSTR, LPDWORD, PSID_NAME_USE)> LookupAccountSidA;
     std::function<SC_HANDLE(LPCSTR, LPCSTR, DWORD)> OpenSCManagerA;
     std::function<SC_HANDLE(SC_HANDLE, LPCSTR, DWORD)> OpenServiceA;

@@ -163,6 +163,8 @@ HMODULE WINAPI LoadLibraryA(LPCSTR fileName);
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName);
 BOOL WINAPI FreeLibrary(HMODULE module);
 DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
+DWORD WINAPI WTSGetActiveConsoleSessionId(void);
+LONG InterlockedExchange(LONG volatile *target, LONG value);
 LPSTR WINAPI GetCommandLineA(void);
 HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES sa,
                           DWORD creation, DWORD flags, HANDLE templateFile);

@@ -17,6 +17,8 @@ extern "C" {
 BOOL WINAPI WTSEnumerateProcessesA(HANDLE server, DWORD reserved, DWORD version,
                                    PWTS_PROCESS_INFOA *processInfo, DWORD *count);
 void WINAPI WTSFreeMemory(PVOID memory);
+BOOL WINAPI WTSSendMessageA(HANDLE server, DWORD sessionId, LPSTR title, DWORD titleLength, LPSTR message,
+                            DWORD messageLength, DWORD style, DWORD timeout, DWORD *response, BOOL wait);
 #ifdef __cplusplus
 }
 #endif

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "frame/binding.h"
+#include "frame/corelibrary.h"
 #include "frame/frame.h"
 
 // A fresh process: stand-in and frame state as at start.
@@ -12,9 +13,19 @@ inline void ResetProcess()
     fake::Reset();
     ProcessHeap = nullptr;
     CleanupSlot1 = CleanupSlot2 = ReleaseHook = nullptr;
-    ExitSequenceStarted = false;
+    ErrorBoxRoutine = nullptr;
+    ExitSequenceStarted = 0;
     for (auto &slot : LoadedModules) slot = nullptr;
     LoadedModuleCount = 0;
+    KeepLoadedModules = false;
+    UnbindCoreLibrary();
+}
+
+// The full path the binding loads a library by: beside the program.
+inline std::string BesideProgram(const std::string &name)
+{
+    const std::string &program = fake::moduleFileName;
+    return program.substr(0, program.rfind('\\') + 1) + name;
 }
 
 // Runs body, which must end the process; returns the exit code, or -1 when

@@ -26,7 +26,7 @@ protected:
     }
     static void Provide(const char *library, const char *entry, intptr_t (*function)(const void *))
     {
-        fake::libraries[library].byName[entry] = (FARPROC)(void *)function;
+        fake::libraries[BesideProgram(library)].byName[entry] = (FARPROC)(void *)function;
     }
 };
 
@@ -72,7 +72,7 @@ TEST_F(Binding, UnusableOrdinalsAndOverlongNamesAreEntriesNotFound)
                 {"#", false},  {tooLong, false},  {longest, true}};
     for (const auto &row : rows) {
         ResetProcess();
-        fake::libraries["core.dll"];
+        fake::libraries[BesideProgram("core.dll")];
         FARPROC cell = nullptr;
         EXPECT_EQ(0, RunUntilExit([&] { BindEntry("core.dll", row.entryName.c_str(), &cell); }))
             << row.entryName.substr(0, 20);
@@ -95,7 +95,7 @@ TEST_F(Binding, FirstCallBindsLaterCallsGoStraightThrough)
     EXPECT_EQ(callsAfterFirst, fake::calls.size()) << "the second call must not bind again:\n" << fake::Log();
     EXPECT_EQ((FARPROC)(void *)FakeEntry, cell.address);
     EXPECT_EQ(0, CallIndex("GetModuleHandleA(\"Tovrel.dll\")"));
-    EXPECT_EQ(1, CallIndex("LoadLibraryA(\"Tovrel.dll\")"));
+    EXPECT_LT(0, CallIndex("LoadLibraryA(\"C:\\Program Files\\Lumaro\\Tovrel.dll\")")) << fake::Log();
     ASSERT_EQ(1u, LoadedModuleCount);
     EXPECT_EQ((CleanupRoutine)ReleaseLoadedModules, ReleaseHook);
 }
@@ -128,7 +128,7 @@ TEST_F(Binding, MissingLibraryShowsBoxAndExits)
 
 TEST_F(Binding, MissingEntryShowsBoxAndReleasesTheLibrary)
 {
-    fake::libraries["Tovrel.dll"]; // loads, exports nothing
+    fake::libraries[BesideProgram("Tovrel.dll")]; // loads, exports nothing
     BindingCell cell = BINDING_CELL("Tovrel.dll", "Tovrel@@4");
     EXPECT_EQ(0, RunUntilExit([&] { CallBoundEntry1(&cell, "quorvi", 1, 1); }));
     ASSERT_EQ(1u, fake::boxes.size());
@@ -165,4 +165,60 @@ TEST_F(Binding, UnbalancedStackAfterTheCallIsFatalErrorSix)
               "错误位置:5,6(仅5.8以上版本有效)",
               fake::boxes[0].text);
     EXPECT_GE(CallIndex("FreeLibrary("), 0) << "the exit sequence still releases the library";
+}
+
+// Only the library beside the program is loaded, whatever the current
+// directory and PATH hold: LoadLibraryA gets the full path, never the bare
+// name, and the box still names the module as the cell does.
+TEST_F(Binding, LibraryIsLoadedOnlyFromTheProgramsOwnDirectory)
+{
+    std::string longDirectory = "D:\\a directory with spaces";
+    while (longDirectory.size() < 300) longDirectory += "\\and more of it";
+    struct {
+        std::string program;
+        const char *loaded; // the one LoadLibraryA argument; nullptr: no load at all
+    } rows[] = {
+        {"C:\\Program Files\\Lumaro\\quorvi.exe", "C:\\Program Files\\Lumaro\\Tovrel.dll"},
+        {"C:\\quorvi.exe", "C:\\Tovrel.dll"},
+        {longDirectory + "\\quorvi.exe", nullptr},
+        {"", nullptr}, // GetModuleFileNameA failed: no directory to load from
+    };
+    for (const auto &row : rows) {
+        ResetProcess();
+        fake::moduleFileName = row.program;
+        long blocksBefore = fake::liveBlocks;
+        BindingCell cell = BINDING_CELL("Tovrel.dll", "Tovrel");
+        EXPECT_EQ(0, RunUntilExit([&] { CallBoundEntry1(&cell, "quorvi", 1, 1); })) << row.program;
+        std::string expected = row.loaded ? row.loaded : row.program.empty() ? "" : longDirectory + "\\Tovrel.dll";
+        std::vector<std::string> loads = fake::Calls("LoadLibraryA(");
+        if (expected.empty())
+            EXPECT_TRUE(loads.empty()) << "no directory, yet: " << fake::Log();
+        else
+            EXPECT_EQ(std::vector<std::string>{"LoadLibraryA(\"" + expected + "\")"}, loads) << row.program;
+        ASSERT_EQ(1u, fake::boxes.size()) << row.program;
+        EXPECT_EQ("同目录下无法找到DLL文件:\"Tovrel.dll\".请与作者联系.", fake::boxes[0].text) << row.program;
+        EXPECT_EQ(blocksBefore, fake::liveBlocks) << row.program << ": the path is released before the exit";
+    }
+}
+
+TEST_F(Binding, LibraryFoundBesideTheProgramIsTheOneBound)
+{
+    fake::moduleFileName = "C:\\Program Files\\Lumaro\\quorviRestart.exe";
+    fake::libraries["Tovrel.dll"].byName["Tovrel"] = (FARPROC)(void *)CdeclEntry; // as on PATH
+    Provide("Tovrel.dll", "Tovrel", FakeEntry);                                  // beside the program
+    BindingCell cell = BINDING_CELL("Tovrel.dll", "Tovrel");
+    CallBoundEntry1(&cell, "quorviRestart", 1, 1);
+    EXPECT_EQ((FARPROC)(void *)FakeEntry, cell.address);
+    EXPECT_TRUE(fake::boxes.empty());
+}
+
+TEST_F(Binding, KeptModulesAreNotReleased)
+{
+    Provide("Tovrel.dll", "Tovrel", FakeEntry);
+    KeepLoadedModules = true;
+    BindingCell cell = BINDING_CELL("Tovrel.dll", "Tovrel");
+    CallBoundEntry1(&cell, "quorviService", 1, 1);
+    EXPECT_EQ(1u, LoadedModuleCount);
+    EXPECT_EQ(0, RunUntilExit(ExitProgram));
+    EXPECT_TRUE(fake::Calls("FreeLibrary(").empty()) << fake::Log();
 }

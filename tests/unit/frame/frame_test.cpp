@@ -162,3 +162,42 @@ TEST_F(Frame, FailureInsideCleanUpDoesNotRunItAgain)
     EXPECT_EQ(1u, fake::boxes.size());
     EXPECT_EQ(1u, fake::Calls("ExitProcess(").size());
 }
+
+// Every box of the frame and the binding takes the same road: MessageBoxA,
+// or the program's own box routine when it has set one.
+TEST_F(Frame, ErrorBoxesGoThroughTheBoxRoutineWhenOneIsSet)
+{
+    static std::vector<std::string> routed;
+    struct {
+        const char *report;
+        std::function<void()> raise;
+        const char *title;
+    } rows[] = {
+        {"fatal error", [] { ReportFatalError(ErrorIndexBelowOne, 1, 2); }, "error"},
+        {"out of memory", [] { ReportOutOfMemory(); }, "error"},
+        {"binding failure",
+         [] {
+             FARPROC cell = nullptr;
+             BindEntry("Tovrel.dll", "Tovrel", &cell);
+         },
+         "DLL ERROR"},
+    };
+    for (const auto &row : rows) {
+        for (bool routeSet : {false, true}) {
+            ResetProcess();
+            routed.clear();
+            if (routeSet)
+                ErrorBoxRoutine = [](const char *text, const char *title, UINT style) {
+                    routed.push_back(std::string(title) + "|" + std::to_string(style) + "|" + text);
+                };
+            EXPECT_EQ(0, RunUntilExit(row.raise)) << row.report;
+            EXPECT_EQ(routeSet ? 0u : 1u, fake::boxes.size()) << row.report << ", routine set: " << routeSet;
+            ASSERT_EQ(routeSet ? 1u : 0u, routed.size()) << row.report << ", routine set: " << routeSet;
+            if (routeSet) {
+                std::string expected = std::string(row.title) + "|" + std::to_string(MB_ICONERROR) + "|";
+                EXPECT_EQ(expected, routed[0].substr(0, expected.size())) << row.report;
+            }
+            EXPECT_EQ("ExitProcess(0)", fake::calls.back()) << row.report << ": the exit follows the box";
+        }
+    }
+}

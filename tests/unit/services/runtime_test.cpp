@@ -1,7 +1,11 @@
 // The service side: install or dispatch, ServiceMain, the worker and the
 // control handler.
 #include "servicehost.h"
+#include "services/consolebox.h"
 #include "services/runtime.h"
+
+#include <cstring>
+#include <functional>
 
 static const std::string Running = "{0x20, 4, 5, 0, 0, 0, 0}";
 static const std::string StartPending = "{0x20, 2, 5, 0, 0, 0, 0}";
@@ -21,6 +25,20 @@ protected:
     {
         FreeGlobalVariables();
         ServiceHostTest::TearDown();
+    }
+    // ServiceMain as the dispatcher runs it; the worker it creates is
+    // returned, not run, so that a test chooses when it runs.
+    static LPTHREAD_START_ROUTINE EnterServiceMainWithoutRunningTheWorker()
+    {
+        static LPTHREAD_START_ROUTINE worker;
+        worker = nullptr;
+        fake::hooks.CreateThread = [](LPTHREAD_START_ROUTINE routine, LPVOID) {
+            worker = routine;
+            return fake::NewHandle("thread", "worker");
+        };
+        ServiceName = CopyText("quorviUpdateService");
+        ServiceMain(0, nullptr);
+        return worker;
     }
 };
 
@@ -84,24 +102,136 @@ TEST_F(Runtime, InstalledInAnyStateConnectsToTheDispatcher)
     }
 }
 
-TEST_F(Runtime, DispatcherThatServedLeavesTheCoreLibraryLoaded)
+// Decided once, before the worker exists: whenever the worker binds, the
+// exit sequence leaves the core library loaded, and boxes go to the user at
+// the console. A stray run (the dispatcher fails, no ServiceMain) and an
+// install run decide none of it.
+TEST_F(Runtime, ServiceRunIsDecidedBeforeTheWorkerExists)
 {
-    scm.installed = true;
     struct Row {
-        BOOL dispatcherResult;
-        bool hookKept;
-    } rows[] = {{FALSE, true}, {TRUE, false}};
+        const char *course;
+        bool installed, dispatcherRunsServiceMain;
+    } rows[] = {{"install run", false, false}, {"stray run", true, false}, {"service run", true, true}};
     for (const Row &row : rows) {
-        ReleaseHook = MarkerHook;
-        fake::hooks.StartServiceCtrlDispatcherA = [&](const SERVICE_TABLE_ENTRYA *) { return row.dispatcherResult; };
-        ServiceEntry();
-        EXPECT_EQ(row.hookKept, ReleaseHook == MarkerHook)
-            << "dispatcher returned " << row.dispatcherResult
-            << ": after a service run the worker may still be inside Tovrel";
-        FreeGlobalVariables();
+        ResetProcess();
+        scm = ScmModel();
+        scm.Install();
         StartGlobals();
+        scm.installed = row.installed;
+        bool decidedAtCreation = false;
+        fake::hooks.CreateThread = [&](LPTHREAD_START_ROUTINE, LPVOID) {
+            decidedAtCreation = KeepLoadedModules && ServiceRunBegun && ErrorBoxRoutine == SendBoxToConsoleUser;
+            return fake::NewHandle("thread", "worker");
+        };
+        fake::hooks.StartServiceCtrlDispatcherA = [&](const SERVICE_TABLE_ENTRYA *table) -> BOOL {
+            if (!row.dispatcherRunsServiceMain) return FALSE;
+            table[0].lpServiceProc(0, nullptr);
+            return TRUE;
+        };
+        ServiceEntry();
+        EXPECT_EQ(row.dispatcherRunsServiceMain, decidedAtCreation) << row.course;
+        EXPECT_EQ(row.dispatcherRunsServiceMain, KeepLoadedModules) << row.course;
+        EXPECT_EQ(row.dispatcherRunsServiceMain, ErrorBoxRoutine != nullptr) << row.course;
+        if (!row.dispatcherRunsServiceMain) FreeGlobalVariables();
     }
+}
+
+// The worker's first call loads Tovrel.dll and arms the release hook
+// whenever its LoadLibraryA returns, here only once the exit sequence (a stop
+// of the update service) is under way: the library is still not released.
+TEST_F(Runtime, WorkerBindingDuringTheExitSequenceReleasesNothing)
+{
+    LPTHREAD_START_ROUTINE worker = EnterServiceMainWithoutRunningTheWorker();
+    ASSERT_NE(nullptr, worker);
+    ASSERT_EQ(nullptr, ReleaseHook) << "the worker has not bound yet";
+
+    CleanupSlot1 = FreeGlobalVariables;
+    CleanupSlot2 = [] { ServiceWorker(nullptr); }; // the worker's load returns now
+    EXPECT_EQ(0, RunUntilExit(ExitProgram));
+    EXPECT_EQ(1u, fake::Calls("LoadLibraryA(").size()) << fake::Log();
+    EXPECT_EQ((CleanupRoutine)ReleaseLoadedModules, ReleaseHook) << "the hook was armed during the exit";
+    EXPECT_TRUE(fake::Calls("FreeLibrary(").empty()) << fake::Log();
+    EXPECT_EQ("ExitProcess(0)", fake::calls.back());
+    EXPECT_NE(nullptr, ServiceStatusRecord) << "the handler may still read the status record";
     ReleaseHook = nullptr;
+    ServiceRunBegun = false;
+}
+
+// In a service run every box of the frame and the binding goes to the
+// console session through WTSSendMessageA, with the box's own title, text
+// and style; then the exit sequence ends the process with code 0, so that
+// the service control manager applies the restart actions.
+TEST_F(Runtime, ServiceRunBoxesGoToTheConsoleUserThenTheProcessEnds)
+{
+    struct Row {
+        const char *situation;
+        std::function<void()> arrange;
+        const char *title, *text;
+    } rows[] = {
+        {"no Tovrel.dll", [] { fake::libraries.clear(); }, "DLL ERROR",
+         "同目录下无法找到DLL文件:\"Tovrel.dll\".请与作者联系."},
+        {"no entry Tovrel", [] { fake::libraries[BesideProgram("Tovrel.dll")].byName.clear(); }, "DLL ERROR",
+         "无法定位DLL文件:\"Tovrel.dll\"当中的\"Tovrel\"函数."},
+        {"Tovrel leaves its argument on the stack",
+         [] {
+             fake::libraries[BesideProgram("Tovrel.dll")].byName["Tovrel"] =
+                 (FARPROC)(void *)+[](const void *) -> intptr_t {
+                     fake::nextStackDelta = -4;
+                     return 0;
+                 };
+         },
+         "error", nullptr},
+        {"out of memory", [] { fake::heapAllocsBeforeFailure = 0; }, "error", "内存不足"},
+    };
+    for (const Row &row : rows) {
+        ResetProcess();
+        ProvideTovrel();
+        StartGlobals();
+        fake::consoleSessionId = 3;
+        LPTHREAD_START_ROUTINE worker = EnterServiceMainWithoutRunningTheWorker();
+        CleanupSlot1 = FreeGlobalVariables;
+        row.arrange();
+        fake::calls.clear();
+        EXPECT_EQ(0, RunUntilExit([&] { worker(nullptr); })) << row.situation;
+        fake::heapAllocsBeforeFailure = -1;
+        EXPECT_TRUE(fake::boxes.empty()) << row.situation << ": MessageBoxA in a service run";
+        std::vector<std::string> sent = fake::Calls("WTSSendMessageA(");
+        ASSERT_EQ(1u, sent.size()) << row.situation << "\n" << fake::Log();
+        std::string text = row.text ? row.text
+                                    : "program internal error number is 6. \r\n"
+                                      "调用DLL命令后发现堆栈错误，通常是DLL参数数目不正确\r\n";
+        std::string expected = "WTSSendMessageA(NULL, 3, \"" + std::string(row.title) + "\", " +
+                               std::to_string(strlen(row.title)) + ", \"" + text;
+        EXPECT_EQ(expected, sent[0].substr(0, expected.size())) << row.situation;
+        std::string tail = ", 0x10, 0, &response, 1)";
+        EXPECT_EQ(tail, sent[0].substr(sent[0].size() - tail.size())) << row.situation;
+        if (row.text) {
+            std::string length = "\", " + std::to_string(strlen(row.text)) + ", 0x10";
+            EXPECT_NE(std::string::npos, sent[0].find(length)) << row.situation << ": text length";
+        }
+        EXPECT_LT(CallIndex("WTSGetActiveConsoleSessionId()"), CallIndex("WTSSendMessageA(")) << row.situation;
+        EXPECT_LT(CallIndex("WTSSendMessageA("), CallIndex("ExitProcess(0)")) << row.situation;
+        EXPECT_TRUE(fake::Calls("FreeLibrary(").empty()) << row.situation;
+        ServiceRunBegun = false;
+        FreeGlobalVariables();
+    }
+    StartGlobals();
+}
+
+// The answer of WTSSendMessageA (none when nobody is at the console) does
+// not change what follows: the exit.
+TEST_F(Runtime, UnansweredConsoleMessageStillEndsTheProcess)
+{
+    fake::hooks.WTSSendMessageA = [](HANDLE, DWORD, LPSTR, DWORD, LPSTR, DWORD, DWORD, DWORD, DWORD *, BOOL) -> BOOL {
+        fake::lastError = ERROR_FILE_NOT_FOUND;
+        return FALSE;
+    };
+    fake::consoleSessionId = 0xFFFFFFFF; // no session attached to the console
+    SendBoxToConsoleUser("内存不足", "error", MB_ICONERROR);
+    std::string text = "内存不足"; // 8 bytes in GBK, more in the host's UTF-8
+    EXPECT_EQ(std::vector<std::string>{"WTSSendMessageA(NULL, 4294967295, \"error\", 5, \"" + text + "\", " +
+                                       std::to_string(text.size()) + ", 0x10, 0, &response, 1)"},
+              fake::Calls("WTSSendMessageA("));
 }
 
 TEST_F(Runtime, ServiceMainStartsTheWorkerFirstThenRegistersAndReportsRunning)
@@ -204,61 +334,23 @@ TEST_F(ControlHandler, CodesOtherThanStopAndShutdownAreIgnored)
     EXPECT_FALSE(fake::Lookup(worker)->closed);
 }
 
-TEST_F(ControlHandler, UpdateServiceStopReportsPendingThenStoppedAndReturns)
+// Both hosts: the handler reports and returns; the core service ends its
+// process only after the dispatcher has returned (see the start-up tests).
+TEST_F(ControlHandler, StopReportsPendingThenStoppedAndReturns)
 {
-    for (DWORD code : {SERVICE_CONTROL_STOP, SERVICE_CONTROL_SHUTDOWN}) {
-        SetUp();
-        fake::calls.clear();
-        EXPECT_EQ(-1, RunUntilExit([&] { ServiceControlHandler(code); })) << "code " << code;
-        EXPECT_EQ((std::vector<std::string>{"SetServiceStatus(status, " + StopPending + ")", "CloseHandle(thread)",
-                                            "SetServiceStatus(status, " + Stopped + ")"}),
-                  CallsWithout(""))
-            << "code " << code;
-        EXPECT_TRUE(fake::Lookup(worker)->closed);
-        FreeGlobalVariables();
-    }
-    StartGlobals();
-}
-
-TEST_F(ControlHandler, CoreServiceStopEndsTheOwnProcess)
-{
-    ThisHost = &CoreServiceIdentity;
-    for (DWORD code : {SERVICE_CONTROL_STOP, SERVICE_CONTROL_SHUTDOWN}) {
-        SetUp();
-        ThisHost = &CoreServiceIdentity;
-        fake::calls.clear();
-        EXPECT_EQ(0, RunUntilExit([&] { ServiceControlHandler(code); })) << "code " << code;
-        EXPECT_EQ((std::vector<std::string>{"SetServiceStatus(status, " + StopPending + ")", "CloseHandle(thread)",
-                                            "SetServiceStatus(status, " + Stopped + ")", "GetCurrentProcessId()",
-                                            "OpenProcess(0x1, 0, 4242)", "TerminateProcess(process, 0)"}),
-                  CallsWithout(""))
-            << "code " << code;
-        FreeGlobalVariables();
-    }
-    StartGlobals();
-}
-
-TEST_F(ControlHandler, CoreServiceWhoseTerminationFailsReturnsWithoutLeaks)
-{
-    ThisHost = &CoreServiceIdentity;
-    struct Row {
-        const char *situation;
-        bool opens;
-    } rows[] = {{"OpenProcess fails", false}, {"TerminateProcess fails", true}};
-    for (const Row &row : rows) {
-        SetUp();
-        ThisHost = &CoreServiceIdentity;
-        fake::calls.clear();
-        HANDLE opened = nullptr;
-        fake::hooks.OpenProcess = [&](DWORD, BOOL, DWORD) -> HANDLE {
-            opened = row.opens ? fake::NewHandle("process", "own") : nullptr;
-            return opened;
-        };
-        fake::hooks.TerminateProcess = [](HANDLE, UINT) -> BOOL { return FALSE; };
-        EXPECT_EQ(-1, RunUntilExit([&] { ServiceControlHandler(SERVICE_CONTROL_STOP); })) << row.situation;
-        EXPECT_EQ("SetServiceStatus(status, " + Stopped + ")", WithoutHandleNumbers(fake::Calls("SetServiceStatus(").back()));
-        if (opened) EXPECT_TRUE(fake::Lookup(opened)->closed) << row.situation << ": the process handle leaks";
-        FreeGlobalVariables();
+    for (const HostIdentity *host : {&UpdateServiceIdentity, &CoreServiceIdentity}) {
+        for (DWORD code : {SERVICE_CONTROL_STOP, SERVICE_CONTROL_SHUTDOWN}) {
+            SetUp();
+            ThisHost = host;
+            fake::calls.clear();
+            EXPECT_EQ(-1, RunUntilExit([&] { ServiceControlHandler(code); })) << host->serviceName << " code " << code;
+            EXPECT_EQ((std::vector<std::string>{"SetServiceStatus(status, " + StopPending + ")", "CloseHandle(thread)",
+                                                "SetServiceStatus(status, " + Stopped + ")"}),
+                      CallsWithout(""))
+                << host->serviceName << " code " << code;
+            EXPECT_TRUE(fake::Lookup(worker)->closed);
+            FreeGlobalVariables();
+        }
     }
     StartGlobals();
 }

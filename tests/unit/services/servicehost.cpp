@@ -164,7 +164,7 @@ static intptr_t RecordingTovrel(const void *roleName)
     return 1;
 }
 
-void ProvideTovrel() { fake::libraries["Tovrel.dll"].byName["Tovrel"] = (FARPROC)(void *)RecordingTovrel; }
+void ProvideTovrel() { fake::libraries[BesideProgram("Tovrel.dll")].byName["Tovrel"] = (FARPROC)(void *)RecordingTovrel; }
 
 void ServiceHostTest::SetUp()
 {

@@ -3,7 +3,6 @@
 #include "servicehost.h"
 
 static std::vector<std::string> events;
-static void RecordRelease(void) { events.push_back("release"); }
 
 class Startup : public ServiceHostTest {
 protected:
@@ -202,7 +201,8 @@ TEST_F(Startup, StrayRunOfAnInstalledServiceExitsAtOnce)
 }
 
 // The service control manager's side of a service run: ServiceMain on the
-// dispatcher's thread, then one control code for the handler.
+// dispatcher's thread, then one control code for the handler. The worker
+// runs to its end inside CreateThread.
 static void ServeWith(DWORD control)
 {
     fake::hooks.CreateThread = [](LPTHREAD_START_ROUTINE routine, LPVOID parameter) {
@@ -221,9 +221,15 @@ static void ServeWith(DWORD control)
         handler(SERVICE_CONTROL_INTERROGATE);
         handler(control);
         events.push_back("dispatcher returns");
+        fake::Record("-- dispatcher returns");
         return TRUE;
     };
 }
+
+// Left to the end of the process after a service run, which follows at
+// once: the status record and the service name, which another thread of
+// the service may still read while an exit is under way.
+static const long BlocksKeptForTheServiceRun = 2;
 
 TEST_F(Startup, UpdateServiceRunEndsNormallyWithoutReleasingTheCoreLibrary)
 {
@@ -231,31 +237,72 @@ TEST_F(Startup, UpdateServiceRunEndsNormallyWithoutReleasingTheCoreLibrary)
         SetUp();
         scm.installed = true;
         ServeWith(control);
-        ReleaseHook = RecordRelease; // as after the worker's binding loaded Tovrel.dll
         EXPECT_EQ(0, Run()) << "control " << control;
         EXPECT_EQ((std::vector<std::string>{"quorviUpdateService"}), tovrelRoles);
-        EXPECT_EQ((std::vector<std::string>{"worker ended with 0", "dispatcher returns"}), events)
-            << "the library is not released while the worker may run in it";
+        EXPECT_EQ((std::vector<std::string>{"worker ended with 0", "dispatcher returns"}), events);
+        EXPECT_EQ(1u, fake::Calls("LoadLibraryA(").size()) << "the worker bound Tovrel";
+        EXPECT_TRUE(fake::Calls("FreeLibrary(").empty())
+            << "the library is not released while the worker may run in it:\n" << fake::Log();
         EXPECT_EQ((std::vector<std::string>{"SetServiceStatus(status, {0x20, 4, 5, 0, 0, 0, 0})",
                                             "SetServiceStatus(status, {0x20, 3, 5, 0, 0, 0, 0})",
                                             "SetServiceStatus(status, {0x20, 1, 5, 0, 0, 0, 0})"}),
                   CallsWithout("SetServiceStatus("));
+        EXPECT_TRUE(fake::Calls("TerminateProcess(").empty());
         EXPECT_EQ("ExitProcess(0)", fake::calls.back());
-        EXPECT_EQ(blocksAtStart, fake::liveBlocks);
+        EXPECT_EQ(blocksAtStart + BlocksKeptForTheServiceRun, fake::liveBlocks);
     }
 }
 
-TEST_F(Startup, CoreServiceRunEndsItsOwnProcessInTheHandler)
+// The handler reports and returns, so the stop request gets its answer; the
+// process ends itself only once the dispatcher has returned, without the
+// exit clean-up and without releasing the core library.
+TEST_F(Startup, CoreServiceRunEndsItsOwnProcessOnceTheDispatcherReturns)
 {
-    UseHost(CoreServiceIdentity, "quorviService.exe");
-    scm.installed = true;
-    ServeWith(SERVICE_CONTROL_STOP);
-    ReleaseHook = RecordRelease;
-    EXPECT_EQ(0, Run());
-    EXPECT_EQ((std::vector<std::string>{"quorviService"}), tovrelRoles);
-    EXPECT_EQ((std::vector<std::string>{"worker ended with 0"}), events) << "the dispatcher never returns";
-    EXPECT_EQ("TerminateProcess(process, 0)", WithoutHandleNumbers(fake::calls.back()))
-        << "nothing runs after the termination, not even the exit sequence";
-    EXPECT_EQ("OpenProcess(0x1, 0, 4242)", fake::calls[fake::calls.size() - 2]);
-    EXPECT_TRUE(fake::Calls("ExitProcess(").empty());
+    for (DWORD control : {SERVICE_CONTROL_STOP, SERVICE_CONTROL_SHUTDOWN}) {
+        SetUp();
+        UseHost(CoreServiceIdentity, "quorviService.exe");
+        scm.installed = true;
+        ServeWith(control);
+        EXPECT_EQ(0, Run()) << "control " << control;
+        EXPECT_EQ((std::vector<std::string>{"quorviService"}), tovrelRoles);
+        std::vector<std::string> all = CallsWithout("");
+        std::vector<std::string> end(all.end() - std::min<size_t>(all.size(), 7), all.end());
+        EXPECT_EQ((std::vector<std::string>{"SetServiceStatus(status, {0x20, 3, 5, 0, 0, 0, 0})", "CloseHandle(thread)",
+                                            "SetServiceStatus(status, {0x20, 1, 5, 0, 0, 0, 0})",
+                                            "-- dispatcher returns", "GetCurrentProcessId()",
+                                            "OpenProcess(0x1, 0, 4242)", "TerminateProcess(process, 0)"}),
+                  end)
+            << "control " << control << ": nothing runs after the termination, not even the exit sequence\n"
+            << fake::Log();
+        EXPECT_TRUE(fake::Calls("ExitProcess(").empty());
+        EXPECT_TRUE(fake::Calls("FreeLibrary(").empty());
+        EXPECT_NE(nullptr, RunDirectory) << "the exit clean-up did not run";
+    }
+}
+
+// When the own process cannot be ended, the program ends as the update
+// service does, and the handle it opened for the attempt is closed.
+TEST_F(Startup, CoreServiceWhoseTerminationFailsEndsNormally)
+{
+    struct Row {
+        const char *situation;
+        bool opens;
+    } rows[] = {{"OpenProcess fails", false}, {"TerminateProcess fails", true}};
+    for (const Row &row : rows) {
+        SetUp();
+        UseHost(CoreServiceIdentity, "quorviService.exe");
+        scm.installed = true;
+        ServeWith(SERVICE_CONTROL_STOP);
+        HANDLE opened = nullptr;
+        fake::hooks.OpenProcess = [&](DWORD, BOOL, DWORD) -> HANDLE {
+            opened = row.opens ? fake::NewHandle("process", "own") : nullptr;
+            return opened;
+        };
+        fake::hooks.TerminateProcess = [](HANDLE, UINT) -> BOOL { return FALSE; };
+        EXPECT_EQ(0, Run()) << row.situation;
+        EXPECT_LT(CallIndex("TerminateProcess("), CallIndex("ExitProcess(0)")) << row.situation;
+        if (opened) EXPECT_TRUE(fake::Lookup(opened)->closed) << row.situation << ": the process handle leaks";
+        EXPECT_TRUE(fake::Calls("FreeLibrary(").empty()) << row.situation;
+        EXPECT_EQ(blocksAtStart + BlocksKeptForTheServiceRun, fake::liveBlocks) << row.situation;
+    }
 }

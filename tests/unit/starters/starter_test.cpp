@@ -20,13 +20,13 @@ protected:
 
 TEST_F(Starter, CallsTovrelOnceWithItsRoleNameThenReleasesAndExits)
 {
-    fake::libraries["Tovrel.dll"].byName["Tovrel"] = (FARPROC)(void *)RecordingTovrel;
+    fake::libraries[BesideProgram("Tovrel.dll")].byName["Tovrel"] = (FARPROC)(void *)RecordingTovrel;
     fake::commandLine = "quorviClient.exe --role other \"x\"";
     EXPECT_EQ(0, RunUntilExit(ProcessEntry));
     EXPECT_EQ((std::vector<std::string>{"quorviClient"}), roles);
     EXPECT_TRUE(fake::Calls("GetCommandLineA(").empty()) << "the command line is never read";
     EXPECT_TRUE(fake::boxes.empty());
-    long loaded = CallIndex("LoadLibraryA(\"Tovrel.dll\")"), freed = CallIndex("FreeLibrary(module#");
+    long loaded = CallIndex("LoadLibraryA(\"" + BesideProgram("Tovrel.dll") + "\")"), freed = CallIndex("FreeLibrary(module#");
     ASSERT_GE(loaded, 0);
     ASSERT_GE(freed, 0) << fake::Log();
     EXPECT_LT(freed, CallIndex("ExitProcess(0)"));
