@@ -8,3 +8,9 @@ static BindingCell TovrelCell = BINDING_CELL("Tovrel.dll", "Tovrel");
 enum { SourceFileNumber = 2 };
 
 void CallTovrel(const char *roleName) { CallBoundEntry1(&TovrelCell, roleName, FATAL_LOCATION(SourceFileNumber)); }
+
+#ifndef _WIN32
+// Host build only: every unit test starts as a fresh process, with the cell
+// unbound. In the programs a bound cell stays bound until the process ends.
+void UnbindCoreLibrary(void) { TovrelCell.address = (FARPROC)(void *)FirstCallStub; }
+#endif

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "frame/binding.h"
+#include "frame/corelibrary.h"
 #include "frame/frame.h"
 
 // A fresh process: stand-in and frame state as at start.
@@ -15,6 +16,7 @@ inline void ResetProcess()
     ExitSequenceStarted = false;
     for (auto &slot : LoadedModules) slot = nullptr;
     LoadedModuleCount = 0;
+    UnbindCoreLibrary();
 }
 
 // Runs body, which must end the process; returns the exit code, or -1 when
