@@ -7,14 +7,21 @@ set(DELIVERABLE_LINK_OPTIONS
   -nostdlib -nostartfiles -mwindows -s -Wl,--gc-sections -Wl,--no-insert-timestamp -Wl,--dynamicbase -Wl,--nxcompat -Wl,--no-seh
   -Wl,-e,_ProcessEntry -Wl,--build-id=none -Wl,--file-alignment,512 -Wl,--enable-stdcall-fixup)
 
+# use_deliverable_build(NAME libs...): compiles and links the program NAME as
+# every deliverable is, on the frame and without the C runtime. Also for the
+# test programs that must behave as the deliverables do.
+function(use_deliverable_build name)
+  target_compile_options(${name} PRIVATE $<$<COMPILE_LANGUAGE:C,CXX>:${DELIVERABLE_COMPILE_OPTIONS}>)
+  target_link_options(${name} PRIVATE ${DELIVERABLE_LINK_OPTIONS})
+  target_link_libraries(${name} PRIVATE frame_win ${ARGN} kernel32 user32 gcc)
+endfunction()
+
 # add_deliverable(NAME sources... LIBS libs... RC file)
 function(add_deliverable name)
   cmake_parse_arguments(D "" "RC" "SOURCES;LIBS;DEFINES" ${ARGN})
   add_executable(${name} WIN32 ${D_SOURCES} ${D_RC})
-  target_compile_options(${name} PRIVATE $<$<COMPILE_LANGUAGE:C,CXX>:${DELIVERABLE_COMPILE_OPTIONS}>)
   target_compile_definitions(${name} PRIVATE ${D_DEFINES})
-  target_link_options(${name} PRIVATE ${DELIVERABLE_LINK_OPTIONS})
-  target_link_libraries(${name} PRIVATE frame_win ${D_LIBS} kernel32 user32 gcc)
+  use_deliverable_build(${name} ${D_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${DIST_DIR})
   set_property(GLOBAL APPEND PROPERTY DELIVERABLES ${name})
 endfunction()

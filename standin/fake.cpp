@@ -79,6 +79,7 @@ void Reset()
     presentModules.clear();
     presentModules["kernel32"] = (HMODULE)NewHandle("module", "kernel32");
     nextStackDelta = 0;
+    FreeHeap();
     heapAllocsBeforeFailure = -1;
     commandLine = "\"C:\\Program Files\\Lumaro\\program.exe\"";
     moduleFileName = "C:\\Program Files\\Lumaro\\program.exe";

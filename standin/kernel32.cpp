@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <set>
 
 using fake::Describe;
 using fake::Record;
@@ -17,7 +18,11 @@ HANDLE WINAPI GetProcessHeap(void)
     return heap;
 }
 
-// Blocks carry their size in front so that HeapFree can poison them.
+// Blocks carry their size in front so that HeapFree can poison them. The
+// live ones are remembered: a block of an earlier "process" (see
+// fake::Reset) or one freed already is refused, not freed twice.
+static std::set<size_t *> heapBlocks;
+
 LPVOID WINAPI HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes)
 {
     Record("HeapAlloc(%s, 0x%x, %zu)", Describe(heap).c_str(), flags, bytes);
@@ -27,6 +32,7 @@ LPVOID WINAPI HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes)
     if (!block) return nullptr;
     *block = bytes;
     memset(block + 1, (flags & HEAP_ZERO_MEMORY) ? 0 : 0xCD, bytes);
+    heapBlocks.insert(block);
     fake::liveBlocks++;
     return block + 1;
 }
@@ -36,6 +42,10 @@ BOOL WINAPI HeapFree(HANDLE heap, DWORD flags, LPVOID mem)
     Record("HeapFree(%s, 0x%x, %s)", Describe(heap).c_str(), flags, mem ? "block" : "NULL");
     if (!mem) return TRUE;
     size_t *block = (size_t *)mem - 1;
+    if (!heapBlocks.erase(block)) {
+        fake::lastError = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
     memset(mem, 0xDD, *block);
     free(block);
     fake::liveBlocks--;
@@ -291,3 +301,10 @@ BOOL WINAPI Process32Next(HANDLE snapshot, LPPROCESSENTRY32 entry)
 }
 
 } // extern "C"
+
+void fake::FreeHeap()
+{
+    for (size_t *block : heapBlocks) free(block);
+    heapBlocks.clear();
+    liveBlocks = 0;
+}

@@ -65,6 +65,7 @@ extern long nextStackDelta;
 // Heap accounting: blocks live now, and a countdown to a refused HeapAlloc.
 extern long liveBlocks;
 extern long heapAllocsBeforeFailure; // -1: never fail
+void FreeHeap(); // the heap of an ended process: every live block goes
 
 extern std::string commandLine;   // GetCommandLineA
 extern std::string moduleFileName; // GetModuleFileNameA(NULL, ...)

@@ -97,13 +97,7 @@ TEST_F(Registration, InstallCreatesTheServiceWithQuotedPathThenAppliesBothSettin
                   "CloseServiceHandle(service)",
                   "CloseServiceHandle(scm)",
               }),
-              [] {
-                  std::vector<std::string> scmCalls;
-                  for (const auto &line : fake::calls)
-                      if (line.find("Service") != std::string::npos || line.find("SCManager") != std::string::npos)
-                          scmCalls.push_back(WithoutHandleNumbers(line));
-                  return scmCalls;
-              }());
+              ScmCalls());
     ExpectAllHandlesClosed("install");
 }
 
@@ -196,15 +190,23 @@ TEST_F(Registration, FailureActionsTakeTheGivenTypeAndDelay)
 
 TEST_F(Registration, StartStoppedServiceStartsOnlyAStoppedService)
 {
-    scm.installed = true;
+    const std::string connect = "OpenSCManagerA(\"DESKTOP-7\", \"ServicesActive\", 0x2)";
+    const std::string open = "OpenServiceA(scm, \"quorviUpdateService\", 0xf01ff)";
     for (DWORD state = 0; state <= 7; state++) {
         fake::calls.clear();
         scm.installed = state != 0;
         scm.state = state;
         StartStoppedService();
-        std::vector<std::string> expected;
-        if (state == SERVICE_STOPPED) expected = {"StartServiceA(service, 0, NULL)"};
-        EXPECT_EQ(expected, CallsWithout("StartServiceA(")) << "state " << state << "\n" << fake::Log();
+        // The state query, then, for a stopped service only, the start
+        // through a connection and service handle of their own.
+        std::vector<std::string> expected = {connect, open};
+        if (scm.installed)
+            expected.insert(expected.end(), {"QueryServiceStatus(service)", "CloseServiceHandle(service)"});
+        expected.push_back("CloseServiceHandle(scm)");
+        if (state == SERVICE_STOPPED)
+            expected.insert(expected.end(), {connect, open, "StartServiceA(service, 0, NULL)",
+                                             "CloseServiceHandle(service)", "CloseServiceHandle(scm)"});
+        EXPECT_EQ(expected, ScmCalls()) << "state " << state << "\n" << fake::Log();
         ExpectAllHandlesClosed(("state " + std::to_string(state)).c_str());
     }
 }

@@ -77,6 +77,35 @@ TEST_F(Runtime, UnreadableStateTakesTheInstallPathAndStartsNothing)
     }
 }
 
+// The install path asks for a start whatever became of the install: a
+// service that exists but could not be opened by the first query makes
+// CreateServiceA fail, and is still started when it then reads as stopped.
+TEST_F(Runtime, FailedInstallStillStartsAServiceThatReadsAsStopped)
+{
+    struct Row {
+        DWORD state; // when read again, after the failed install
+        size_t starts;
+    } rows[] = {{SERVICE_STOPPED, 1}, {SERVICE_RUNNING, 0}, {SERVICE_START_PENDING, 0}};
+    auto open = fake::hooks.OpenServiceA;
+    for (const Row &row : rows) {
+        fake::calls.clear();
+        scm.installed = true;
+        scm.state = row.state;
+        int opens = 0;
+        fake::hooks.OpenServiceA = [&opens, open](SC_HANDLE m, LPCSTR name, DWORD access) -> SC_HANDLE {
+            return ++opens == 1 ? nullptr : open(m, name, access);
+        };
+        ServiceEntry();
+        EXPECT_EQ(1u, fake::Calls("CreateServiceA(").size()) << "state " << row.state;
+        EXPECT_TRUE(fake::Calls("ChangeServiceConfig2A(").empty()) << "state " << row.state << ": nothing was created";
+        EXPECT_EQ(row.starts, fake::Calls("StartServiceA(").size()) << "state " << row.state << "\n" << fake::Log();
+        EXPECT_TRUE(fake::Calls("StartServiceCtrlDispatcherA(").empty()) << "state " << row.state;
+        EXPECT_TRUE(scm.UnclosedHandles().empty()) << "state " << row.state;
+        FreeGlobalVariables();
+        StartGlobals();
+    }
+}
+
 TEST_F(Runtime, InstalledInAnyStateConnectsToTheDispatcher)
 {
     for (DWORD state = 1; state <= 7; state++) {

@@ -149,6 +149,15 @@ std::vector<std::string> CallsWithout(const std::string &prefix)
     return found;
 }
 
+std::vector<std::string> ScmCalls()
+{
+    std::vector<std::string> found;
+    for (const auto &line : fake::calls)
+        if (line.find("Service") != std::string::npos || line.find("SCManager") != std::string::npos)
+            found.push_back(WithoutHandleNumbers(line));
+    return found;
+}
+
 std::string Joined(const std::vector<std::string> &lines)
 {
     std::string all;

@@ -60,6 +60,8 @@ void RunAs(ProcessListModel &list, const char *account);
 // "scm#3" -> "scm": call lines without the handle numbers.
 std::string WithoutHandleNumbers(const std::string &line);
 std::vector<std::string> CallsWithout(const std::string &prefix);
+// The calls to the service control manager, without handle numbers.
+std::vector<std::string> ScmCalls();
 std::string Joined(const std::vector<std::string> &lines);
 
 // Tovrel of the stand-in's Tovrel.dll, recording the role names it gets.

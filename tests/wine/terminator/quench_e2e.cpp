@@ -122,6 +122,77 @@ static void Scenario(const std::string &quench, const std::string &title, const 
     }
 }
 
+// Where the system lists each id in one snapshot; -1 for an id not listed.
+static std::vector<int> SnapshotPositions(const std::vector<DWORD> &ids)
+{
+    std::vector<int> positions(ids.size(), -1);
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return positions;
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof entry;
+    int position = 0;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry), position++)
+        for (size_t i = 0; i < ids.size(); i++)
+            if (entry.th32ProcessID == ids[i]) positions[i] = position;
+    CloseHandle(snapshot);
+    return positions;
+}
+
+// Named itself, quench ends the matches in snapshot order up to and
+// including itself: its own termination (exit code 0) ends the run, so a
+// match listed after it runs on. A copy named quench.exe is started before
+// quench and one after it, while quench is held suspended, so that the
+// system lists one on each side of it.
+static void OwnNameScenario(const std::string &quench, const std::string &waiter, const std::string &base,
+                            const char *subdirectory, const char *title, const std::string &arguments)
+{
+    Process *before = StartCopy(waiter, base, subdirectory, "quench.exe");
+    if (!before) return;
+
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    std::string line = Quoted(quench) + arguments;
+    std::vector<char> buffer(line.begin(), line.end());
+    buffer.push_back(0);
+    if (!CreateProcessA(NULL, buffer.data(), NULL, NULL, FALSE, CREATE_SUSPENDED, NULL, NULL, &si, &pi)) {
+        ok(false, "%s: expected quench to start suspended, got error %lu", title, GetLastError());
+        return;
+    }
+    Process *after = StartCopy(waiter, base, std::string(subdirectory) + "2", "quench.exe");
+    if (!after) {
+        TerminateProcess(pi.hProcess, 99);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+        return;
+    }
+    WaitUntilListed();
+
+    std::vector<int> at = SnapshotPositions({before->run.id, pi.dwProcessId, after->run.id});
+    ok(at[0] >= 0 && at[0] < at[1] && at[1] < at[2],
+       "%s: expected the system to list the copies in start order around quench, got positions %d, %d, %d",
+       title, at[0], at[1], at[2]);
+
+    ResumeThread(pi.hThread);
+    CloseHandle(pi.hThread);
+    Started run;
+    run.process = pi.hProcess;
+    run.id = pi.dwProcessId;
+    long code = WaitForExit(run, 30000);
+    ok(code == 0, "%s: quench exit code: expected 0, got %ld (-1: did not end)", title, code);
+
+    long ended = ExitCodeAfter(*before, 10000);
+    ok(ended == 0, "%s: ends the copy listed before itself: expected exit code 0, got %ld (-1: still running)", title,
+       ended);
+    ended = ExitCodeAfter(*after, 1000);
+    ok(ended == -1,
+       "%s: its own end ends the run: expected the copy listed after it to run on, got its end with exit code %ld",
+       title, ended);
+    // Neither copy may meet the next scenario.
+    (void)WaitForExit(before->run, 0);
+    (void)WaitForExit(after->run, 0);
+}
+
 int main(int argc, char **argv)
 {
     if (argc < 2) {
@@ -167,11 +238,8 @@ int main(int argc, char **argv)
             printf("skip full-width spaces: ANSI code page %u\n", codePage);
         Scenario(quench, "whole names only", " quorvi.ex", {});
 
-        // Named itself, quench ends itself among the matches, with exit code 0.
-        long code = RunQuench(quench, " quench.exe");
-        ok(code == 0, "own name: expected exit code 0, got %ld (-1: did not end, -2: did not start)", code);
-        code = RunQuench(quench, " \"QUENCH.EXE\"");
-        ok(code == 0, "own name in capitals: expected exit code 0, got %ld (-1: did not end, -2: did not start)", code);
+        OwnNameScenario(quench, waiter, base, "f", "own name", " quench.exe");
+        OwnNameScenario(quench, waiter, base, "g", "own name in capitals", " \"QUENCH.EXE\"");
     }
 
     // Whatever runs on is killed; every handle is closed.
