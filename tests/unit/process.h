@@ -6,6 +6,7 @@
 #include "frame/binding.h"
 #include "frame/corelibrary.h"
 #include "frame/frame.h"
+#include "frame/hostops.h"
 
 // A fresh process: stand-in and frame state as at start.
 inline void ResetProcess()
@@ -18,6 +19,7 @@ inline void ResetProcess()
     for (auto &slot : LoadedModules) slot = nullptr;
     LoadedModuleCount = 0;
     KeepLoadedModules = false;
+    OpenFileList = nullptr; // its records went with the old heap
     UnbindCoreLibrary();
 }
 
