@@ -15,9 +15,9 @@
 // measurement failed, 2 on a usage or set-up error. It installs and deletes
 // services: run it as an administrator on Windows.
 //
-// Each figure has its own file (startup.cpp, memory.cpp, quench.cpp,
-// services.cpp, sizes.cpp) and hands back its part of the report;
-// report.cpp puts the parts together.
+// Each figure has its own file (startup.cpp, memory.cpp, quench.cpp with
+// quench_breakdown.cpp, services.cpp, sizes.cpp) and hands back its part of
+// the report; report.cpp puts the parts together.
 #include "bench.h"
 #include "files.h"
 #include "report.h"
