@@ -48,5 +48,7 @@ function(deliverable_rc name)
     string(APPEND EXTRA_VALUES "      VALUE \"OriginalFilename\", \"${name}.exe\"\n")
   endif()
   configure_file(${CMAKE_SOURCE_DIR}/resources/deliverable.rc.in ${CMAKE_BINARY_DIR}/resources/${name}.rc @ONLY)
+  # windres reads these too; without this a new icon would not rebuild the program.
+  set_source_files_properties(${CMAKE_BINARY_DIR}/resources/${name}.rc PROPERTIES OBJECT_DEPENDS "${MANIFEST};${ICON}")
   set(${name}_RC ${CMAKE_BINARY_DIR}/resources/${name}.rc PARENT_SCOPE)
 endfunction()

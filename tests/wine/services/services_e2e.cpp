@@ -12,6 +12,7 @@
 // The owner's name still comes from the system's LookupAccountSidA, so names
 // that differ from "SYSTEM" only in letter case are left to the unit tests.
 #include "harness.h"
+#include "service_control.h"
 
 #include <sddl.h>
 #include <tlhelp32.h>
@@ -62,16 +63,6 @@ static std::wstring Wide(const std::string &text)
     std::wstring out(size ? size - 1 : 0, 0);
     if (size > 1) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &out[0], size);
     return out;
-}
-
-static bool WriteTextFile(const std::string &path, const std::string &text)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    BOOL done = WriteFile(file, text.data(), (DWORD)text.size(), &written, NULL);
-    CloseHandle(file);
-    return done && written == text.size();
 }
 
 static DWORD FileSize(const std::string &path)
@@ -187,76 +178,13 @@ static bool WaitForProcessesUnder(const std::string &prefix, DWORD timeoutMs)
             for (DWORD id : ids) {
                 HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
                 if (!process) continue;
-                TerminateProcess(process, 99);
-                WaitForSingleObject(process, 5000);
+                EndProcess(process);
                 CloseHandle(process);
             }
             return false;
         }
         Sleep(100);
     }
-}
-
-static DWORD ServiceState(SC_HANDLE service, SERVICE_STATUS_PROCESS *out = NULL)
-{
-    SERVICE_STATUS_PROCESS status = {};
-    DWORD needed = 0;
-    if (!QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, (BYTE *)&status, sizeof status, &needed)) return 0;
-    if (out) *out = status;
-    return status.dwCurrentState;
-}
-
-static bool WaitForState(SC_HANDLE service, DWORD state, DWORD timeoutMs)
-{
-    for (DWORD waited = 0;; waited += 50) {
-        if (ServiceState(service) == state) return true;
-        if (waited >= timeoutMs) return false;
-        Sleep(50);
-    }
-}
-
-// Stops and deletes a service of that name, left over or ours.
-static void RemoveService(const char *name)
-{
-    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
-    if (!manager) return;
-    SC_HANDLE service = OpenServiceA(manager, name, SERVICE_ALL_ACCESS);
-    if (service) {
-        SERVICE_STATUS_PROCESS status = {};
-        if (ServiceState(service, &status) != SERVICE_STOPPED) {
-            SERVICE_STATUS stopped;
-            ControlService(service, SERVICE_CONTROL_STOP, &stopped);
-            if (!WaitForState(service, SERVICE_STOPPED, 10000) && status.dwProcessId) {
-                HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, status.dwProcessId);
-                if (process) {
-                    TerminateProcess(process, 99);
-                    WaitForSingleObject(process, 5000);
-                    CloseHandle(process);
-                }
-                WaitForState(service, SERVICE_STOPPED, 10000);
-            }
-        }
-        DeleteService(service);
-        CloseServiceHandle(service);
-        // Deleted once the last handle is gone.
-        for (int i = 0; i < 200; i++) {
-            SC_HANDLE again = OpenServiceA(manager, name, SERVICE_QUERY_STATUS);
-            if (!again) break;
-            CloseServiceHandle(again);
-            Sleep(50);
-        }
-    }
-    CloseServiceHandle(manager);
-}
-
-static bool ServiceExists(const char *name)
-{
-    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
-    if (!manager) return false;
-    SC_HANDLE service = OpenServiceA(manager, name, SERVICE_QUERY_STATUS);
-    if (service) CloseServiceHandle(service);
-    CloseServiceHandle(manager);
-    return service != NULL;
 }
 
 // Services, programs and directories of an earlier run that did not finish.
