@@ -40,18 +40,20 @@ static inline void RemoveService(const char *name)
     SC_HANDLE service = OpenServiceA(manager, name, SERVICE_ALL_ACCESS);
     if (service) {
         SERVICE_STATUS_PROCESS status = {};
-        if (ServiceState(service, &status) != SERVICE_STOPPED) {
+        // A service whose process has ended needs no stop (Wine goes on
+        // reporting such a service as running).
+        HANDLE process = ServiceState(service, &status) != SERVICE_STOPPED && status.dwProcessId
+                             ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, status.dwProcessId)
+                             : NULL;
+        if (process && WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
             SERVICE_STATUS stopped;
             ControlService(service, SERVICE_CONTROL_STOP, &stopped);
-            if (!WaitForState(service, SERVICE_STOPPED, 10000) && status.dwProcessId) {
-                HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, status.dwProcessId);
-                if (process) {
-                    EndProcess(process);
-                    CloseHandle(process);
-                }
+            if (!WaitForState(service, SERVICE_STOPPED, 10000)) {
+                EndProcess(process);
                 WaitForState(service, SERVICE_STOPPED, 10000);
             }
         }
+        if (process) CloseHandle(process);
         DeleteService(service);
         CloseServiceHandle(service);
         // Deleted once the last handle is gone.

@@ -5,17 +5,11 @@
 //   services_e2e <dist dir> <fixtures dir>
 // The fixtures dir holds tovrel_record\Tovrel.dll and wtsapi32_double\wtsapi32.dll.
 //
-// The double reports one record for the calling process, owned by the SID in
-// QUORVI_TEST_OWNER_SID or, for the service processes, which get the service
-// control manager's environment, in owner_sid.txt beside it; "none" gives an
-// empty list and "fail" a failed enumeration (both: an empty owner).
 // The owner's name still comes from the system's LookupAccountSidA, so names
 // that differ from "SYSTEM" only in letter case are left to the unit tests.
 #include "harness.h"
 #include "service_control.h"
-
-#include <sddl.h>
-#include <tlhelp32.h>
+#include "service_hosts.h"
 
 static std::string dist, fixtures;
 static std::string testRoot; // <temp>services_e2e: every test directory starts with it
@@ -25,8 +19,8 @@ struct Host {
     const wchar_t *displayName;
     const wchar_t *description;
     bool resourceDirectories;
-    // The control handler ends the own process: the stop request may see the
-    // control pipe break (Wine answers ERROR_BROKEN_PIPE then).
+    // The process ends itself once its stop is done, without the exit
+    // clean-up and without telling the core library.
     bool stopEndsProcess;
     // The core library's log after a stop: the update service ends through
     // ExitProcess without releasing it, the core service terminates itself.
@@ -41,9 +35,6 @@ struct Host {
     const char *blockingFile;
 };
 
-static const char SystemSid[] = "S-1-5-18";
-static const char UsersSid[] = "S-1-5-32-545";
-static const char UnknownSid[] = "S-1-5-21-1-2-3-1001";
 static std::string ownSid; // the account running this test, a user
 
 static const Host Hosts[] = {
@@ -56,14 +47,6 @@ static const Host Hosts[] = {
 static const char *const RuntimeTree[] = {"runtime",     "runtime\\update", "runtime\\down",
                                           "runtime\\log", "runtime\\dmp",    "runtime\\error"};
 static const char ErrorLogName[] = "runtime\\error\\error.log";
-
-static std::wstring Wide(const std::string &text)
-{
-    int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, NULL, 0);
-    std::wstring out(size ? size - 1 : 0, 0);
-    if (size > 1) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &out[0], size);
-    return out;
-}
 
 static DWORD FileSize(const std::string &path)
 {
@@ -78,113 +61,10 @@ static bool IsPlainFile(const std::string &path)
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-static long Count(const std::vector<std::string> &lines, const std::string &line)
-{
-    long n = 0;
-    for (const auto &l : lines) n += l == line;
-    return n;
-}
-
-static std::string OwnUserSid()
-{
-    HANDLE token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return "";
-    BYTE buffer[256];
-    DWORD size = 0;
-    std::string text;
-    char *sid = NULL;
-    if (GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) &&
-        ConvertSidToStringSidA(((TOKEN_USER *)buffer)->User.Sid, &sid)) {
-        text = sid;
-        LocalFree(sid);
-    }
-    CloseHandle(token);
-    return text;
-}
-
-// Wine takes DLL overrides from the environment it was started with, not
-// from the one a Windows program passes on, and the services get the
-// service control manager's anyway: the per-program registry setting
-// reaches every run of the hosts, from us or from the service control manager.
-static void PreferDoubleFor(const char *exeName, bool prefer)
-{
-    std::string app = std::string("Software\\Wine\\AppDefaults\\") + exeName;
-    std::string key = app + "\\DllOverrides";
-    if (prefer) {
-        HKEY handle;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, NULL, 0, KEY_SET_VALUE, NULL, &handle, NULL) == 0) {
-            RegSetValueExA(handle, "wtsapi32", 0, REG_SZ, (const BYTE *)"native,builtin", 15);
-            RegCloseKey(handle);
-        }
-    } else {
-        RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
-        RegDeleteKeyA(HKEY_CURRENT_USER, app.c_str());
-    }
-}
-
-// Runs a host as a user would, with the double reporting the given owner.
-static long RunHost(const std::string &exePath, const char *owner, DWORD timeoutMs)
-{
-    SetEnvironmentVariableA("QUORVI_TEST_OWNER_SID", owner);
-    long code = RunProgramAndWait("\"" + exePath + "\"", timeoutMs);
-    SetEnvironmentVariableA("QUORVI_TEST_OWNER_SID", NULL);
-    return code;
-}
-
 static std::string Enumerated(const char *owner)
 {
     if (!lstrcmpA(owner, "fail")) return "enumerate failed";
     return lstrcmpA(owner, "none") ? "enumerate 1" : "enumerate 0";
-}
-
-// --- Processes and services of earlier runs ---------------------------------
-
-static bool StartsWith(const std::string &text, const std::string &prefix)
-{
-    return text.size() >= prefix.size() &&
-           CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, text.c_str(), (int)prefix.size(), prefix.c_str(),
-                          (int)prefix.size()) == CSTR_EQUAL;
-}
-
-// Processes whose program lies under prefix: ours, started from a test directory.
-static std::vector<DWORD> ProcessesUnder(const std::string &prefix)
-{
-    std::vector<DWORD> ids;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return ids;
-    PROCESSENTRY32 entry;
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
-        if (!process) continue;
-        char image[MAX_PATH * 2];
-        DWORD size = sizeof image;
-        if (QueryFullProcessImageNameA(process, 0, image, &size) && StartsWith(image, prefix))
-            ids.push_back(entry.th32ProcessID);
-        CloseHandle(process);
-    }
-    CloseHandle(snapshot);
-    return ids;
-}
-
-// Waits until no program under prefix runs; ends the ones that outlive the
-// time. Returns whether they all ended by themselves.
-static bool WaitForProcessesUnder(const std::string &prefix, DWORD timeoutMs)
-{
-    for (DWORD waited = 0;; waited += 100) {
-        std::vector<DWORD> ids = ProcessesUnder(prefix);
-        if (ids.empty()) return true;
-        if (waited >= timeoutMs) {
-            for (DWORD id : ids) {
-                HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
-                if (!process) continue;
-                EndProcess(process);
-                CloseHandle(process);
-            }
-            return false;
-        }
-        Sleep(100);
-    }
 }
 
 // Services, programs and directories of an earlier run that did not finish.
@@ -192,14 +72,7 @@ static void RemoveLeftovers()
 {
     for (const Host &host : Hosts) RemoveService(host.name);
     WaitForProcessesUnder(testRoot, 0);
-    WIN32_FIND_DATAA data;
-    std::string directory = testRoot.substr(0, testRoot.rfind('\\') + 1);
-    HANDLE find = FindFirstFileA((testRoot + "*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(directory + data.cFileName);
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
+    RemoveTestDirectoriesStarting(testRoot);
 }
 
 // A test directory beside the others, its name with a space, holding the
@@ -221,17 +94,6 @@ static void RemoveHostDirectory(const Host &host, const std::string &directory)
     ok(WaitForProcessesUnder(directory + "\\", 15000), "%s: no program left running in the test directory",
        host.name);
     RemoveTree(directory);
-}
-
-// Waits until the file holds the line, or the time is up; returns its lines.
-static std::vector<std::string> WaitForLine(const std::string &path, const std::string &line, DWORD timeoutMs)
-{
-    std::vector<std::string> lines;
-    for (DWORD waited = 0;; waited += 50) {
-        lines = ReadLines(path);
-        if (Count(lines, line) || waited >= timeoutMs) return lines;
-        Sleep(50);
-    }
 }
 
 // --- Checks -----------------------------------------------------------------
@@ -432,15 +294,13 @@ static void TestServiceLife(const Host &host)
     SERVICE_STATUS stopStatus;
     bool stopAccepted = ControlService(service, SERVICE_CONTROL_STOP, &stopStatus) != 0;
     DWORD stopError = GetLastError();
-    // A handler that ends its own process may leave the request without an
-    // answer: the pipe breaks. What counts is the state and the exit code.
-    // Wine also drops the answer at times when the handler reports
-    // SERVICE_STOPPED and returns, and the process ends right after.
-    if (!stopAccepted && stopError == ERROR_BROKEN_PIPE && !host.stopEndsProcess)
+    // Both hosts end only after their handler has returned, so the request
+    // has its answer. Wine runs the handler on a thread of its own and may
+    // let the process end before the answer is sent: the pipe breaks.
+    if (!stopAccepted && stopError == ERROR_BROKEN_PIPE)
         todo_wine(false, "%s: stop request answered ERROR_BROKEN_PIPE", host.name);
     else
-        ok(stopAccepted || (host.stopEndsProcess && stopError == ERROR_BROKEN_PIPE), "%s: stop request (%lu)",
-           host.name, stopError);
+        ok(stopAccepted, "%s: stop request (%lu)", host.name, stopError);
     ok(WaitForState(service, SERVICE_STOPPED, 30000), "%s: stopped (state %lu)", host.name, ServiceState(service));
     if (process) {
         bool ended = WaitForSingleObject(process, 30000) == WAIT_OBJECT_0;

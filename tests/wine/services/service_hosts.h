@@ -1,0 +1,156 @@
+// Driving the service hosts from outside: each run with the wtsapi32 test
+// double in front of the system's, the owner it reports, and the programs
+// and files the runs leave behind.
+//
+// The double reports one record for the calling process, owned by the SID in
+// QUORVI_TEST_OWNER_SID or, for the service processes, which get the service
+// control manager's environment, in owner_sid.txt beside it; "none" gives an
+// empty list and "fail" a failed enumeration (both: an empty owner). Its
+// WTSSendMessageA records the message in wtsapi32.log and waits for
+// answer.txt beside it, as for a user who answers the box.
+#pragma once
+#include <windows.h>
+
+#include <sddl.h>
+#include <tlhelp32.h>
+
+#include "files.h"
+#include "processes.h"
+
+static const char SystemSid[] = "S-1-5-18";
+static const char UsersSid[] = "S-1-5-32-545";
+static const char UnknownSid[] = "S-1-5-21-1-2-3-1001";
+
+static inline std::wstring Wide(const std::string &text)
+{
+    int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, NULL, 0);
+    std::wstring out(size ? size - 1 : 0, 0);
+    if (size > 1) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &out[0], size);
+    return out;
+}
+
+static inline long Count(const std::vector<std::string> &lines, const std::string &line)
+{
+    long n = 0;
+    for (const auto &l : lines) n += l == line;
+    return n;
+}
+
+static inline std::string OwnUserSid()
+{
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return "";
+    BYTE buffer[256];
+    DWORD size = 0;
+    std::string text;
+    char *sid = NULL;
+    if (GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) &&
+        ConvertSidToStringSidA(((TOKEN_USER *)buffer)->User.Sid, &sid)) {
+        text = sid;
+        LocalFree(sid);
+    }
+    CloseHandle(token);
+    return text;
+}
+
+// Wine takes DLL overrides from the environment it was started with, not
+// from the one a Windows program passes on, and the services get the
+// service control manager's anyway: the per-program registry setting
+// reaches every run of the hosts, from us or from the service control manager.
+static inline void PreferDoubleFor(const char *exeName, bool prefer)
+{
+    std::string app = std::string("Software\\Wine\\AppDefaults\\") + exeName;
+    std::string key = app + "\\DllOverrides";
+    if (prefer) {
+        HKEY handle;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, NULL, 0, KEY_SET_VALUE, NULL, &handle, NULL) == 0) {
+            RegSetValueExA(handle, "wtsapi32", 0, REG_SZ, (const BYTE *)"native,builtin", 15);
+            RegCloseKey(handle);
+        }
+    } else {
+        RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+        RegDeleteKeyA(HKEY_CURRENT_USER, app.c_str());
+    }
+}
+
+// Runs a host as a user would, with the double reporting the given owner.
+static inline long RunHost(const std::string &exePath, const char *owner, DWORD timeoutMs)
+{
+    SetEnvironmentVariableA("QUORVI_TEST_OWNER_SID", owner);
+    long code = RunProgramAndWait("\"" + exePath + "\"", timeoutMs);
+    SetEnvironmentVariableA("QUORVI_TEST_OWNER_SID", NULL);
+    return code;
+}
+
+static inline bool StartsWith(const std::string &text, const std::string &prefix)
+{
+    return text.size() >= prefix.size() &&
+           CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, text.c_str(), (int)prefix.size(), prefix.c_str(),
+                          (int)prefix.size()) == CSTR_EQUAL;
+}
+
+// Processes whose program lies under prefix: ours, started from a test directory.
+static inline std::vector<DWORD> ProcessesUnder(const std::string &prefix)
+{
+    std::vector<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return ids;
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
+        if (!process) continue;
+        char image[MAX_PATH * 2];
+        DWORD size = sizeof image;
+        if (QueryFullProcessImageNameA(process, 0, image, &size) && StartsWith(image, prefix))
+            ids.push_back(entry.th32ProcessID);
+        CloseHandle(process);
+    }
+    CloseHandle(snapshot);
+    return ids;
+}
+
+// Waits until no program under prefix runs; ends the ones that outlive the
+// time. Returns whether they all ended by themselves.
+static inline bool WaitForProcessesUnder(const std::string &prefix, DWORD timeoutMs)
+{
+    for (DWORD waited = 0;; waited += 100) {
+        std::vector<DWORD> ids = ProcessesUnder(prefix);
+        if (ids.empty()) return true;
+        if (waited >= timeoutMs) {
+            for (DWORD id : ids) {
+                HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+                if (!process) continue;
+                EndProcess(process);
+                CloseHandle(process);
+            }
+            return false;
+        }
+        Sleep(100);
+    }
+}
+
+// Waits until the file holds the line, or the time is up; returns its lines.
+static inline std::vector<std::string> WaitForLine(const std::string &path, const std::string &line, DWORD timeoutMs)
+{
+    std::vector<std::string> lines;
+    for (DWORD waited = 0;; waited += 50) {
+        lines = ReadLines(path);
+        if (Count(lines, line) || waited >= timeoutMs) return lines;
+        Sleep(50);
+    }
+}
+
+// Removes the directories whose path starts with prefix (test directories
+// of an earlier run).
+static inline void RemoveTestDirectoriesStarting(const std::string &prefix)
+{
+    WIN32_FIND_DATAA data;
+    std::string directory = prefix.substr(0, prefix.rfind('\\') + 1);
+    HANDLE find = FindFirstFileA((prefix + "*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(directory + data.cFileName);
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+}
