@@ -1,5 +1,6 @@
 /* Calls through binding cells, with the stack-balance test, and the
-   first-call stub that every cell starts out pointing at. 32-bit only. */
+   first-call stub that every cell starts out pointing at. 32-bit only;
+   the host build uses boundcall_host.cpp instead. */
 
     .text
     .globl _CallStdcall1

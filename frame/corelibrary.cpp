@@ -5,9 +5,9 @@
 
 static BindingCell TovrelCell = BINDING_CELL("Tovrel.dll", "Tovrel");
 
-enum { SourceFileNumber = 2 };
+// Fatal errors here show SourceCoreLibrary (frame/frame.h) and the line.
 
-void CallTovrel(const char *roleName) { CallBoundEntry1(&TovrelCell, roleName, FATAL_LOCATION(SourceFileNumber)); }
+void CallTovrel(const char *roleName) { CallBoundEntry1(&TovrelCell, roleName, FATAL_LOCATION(SourceCoreLibrary)); }
 
 #ifndef _WIN32
 // Host build only: every unit test starts as a fresh process, with the cell

@@ -46,6 +46,15 @@ void FreeBlock(void *block);
 // error 1 above the element count.
 void CheckIndex(long index, DWORD count, int location1, int location2);
 
-// Location numbers shown in the fatal-error box: a number per source file
-// and the line of the failed test.
+// Location numbers shown in the fatal-error box: the number of the source
+// file that reports the error, then the line of the failed test (so moving
+// that line changes the box). Every such file has its number in this one
+// list. Users quote these numbers, so a file keeps its number; a new file
+// goes at the end without a value and so takes the next number, which no
+// file has.
+enum SourceFileNumber {
+    SourceCoreLibrary = 2,  // frame/corelibrary.cpp
+    SourceCommandLine = 13, // frame/hostops_commandline.cpp
+    SourceProcessList = 41, // terminator/processes.cpp
+};
 #define FATAL_LOCATION(sourceFileNumber) (sourceFileNumber), __LINE__

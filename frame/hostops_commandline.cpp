@@ -7,7 +7,7 @@
 #include "frame/frame.h"
 #include "frame/hostops.h"
 
-enum { SourceFileNumber = 13 };
+// Fatal errors here show SourceCommandLine (frame/frame.h) and the line.
 
 static bool IsSeparator(BYTE byte) { return byte >= 0x01 && byte <= 0x20; }
 
@@ -81,6 +81,6 @@ void GetCommandArguments(TextList *list)
 
 const char *TextListItem(const TextList *list, long index)
 {
-    CheckIndex(index, list->count, FATAL_LOCATION(SourceFileNumber));
+    CheckIndex(index, list->count, FATAL_LOCATION(SourceCommandLine));
     return list->items[index - 1];
 }

@@ -98,7 +98,7 @@ BOOL WINAPI ChangeServiceConfig2A(SC_HANDLE service, DWORD infoLevel, LPVOID inf
 BOOL WINAPI StartServiceA(SC_HANDLE service, DWORD argc, LPCSTR *argv)
 {
     Record("StartServiceA(%s, %u, %s)", Describe(service).c_str(), argc, argv ? "argv" : "NULL");
-    if (fake::hooks.StartServiceA) return fake::hooks.StartServiceA(service);
+    if (fake::hooks.StartServiceA) return fake::hooks.StartServiceA(service, argc, argv);
     return TRUE;
 }
 

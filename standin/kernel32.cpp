@@ -144,9 +144,9 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytes, LPDWORD written,
 {
     Record("WriteFile(%s, \"%.*s\", %u, %s)", Describe(file).c_str(), (int)bytes, (const char *)buffer, bytes,
            overlapped ? "overlapped" : "NULL");
-    BOOL ok = fake::hooks.WriteFile ? fake::hooks.WriteFile(file, buffer, bytes, written) : TRUE;
-    if (written) *written = ok ? bytes : 0;
-    return ok;
+    if (fake::hooks.WriteFile) return fake::hooks.WriteFile(file, buffer, bytes, written, overlapped);
+    if (written) *written = bytes;
+    return TRUE;
 }
 
 BOOL WINAPI CloseHandle(HANDLE object)
@@ -202,15 +202,15 @@ BOOL WINAPI CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY
            Quoted(applicationName).c_str(), Quoted(commandLine).c_str(), processAttributes ? "sa" : "NULL",
            threadAttributes ? "sa" : "NULL", inheritHandles, creationFlags, environment ? "env" : "NULL",
            Quoted(currentDirectory).c_str(), startupInfo->dwFlags, startupInfo->wShowWindow);
-    BOOL ok = fake::hooks.CreateProcessA ? fake::hooks.CreateProcessA(commandLine, startupInfo, processInformation)
-                                         : TRUE;
-    if (ok && !fake::hooks.CreateProcessA) {
-        processInformation->hProcess = fake::NewHandle("process", commandLine ? commandLine : "");
-        processInformation->hThread = fake::NewHandle("thread", commandLine ? commandLine : "");
-        processInformation->dwProcessId = 100;
-        processInformation->dwThreadId = 101;
-    }
-    return ok;
+    if (fake::hooks.CreateProcessA)
+        return fake::hooks.CreateProcessA(applicationName, commandLine, processAttributes, threadAttributes,
+                                          inheritHandles, creationFlags, environment, currentDirectory, startupInfo,
+                                          processInformation);
+    processInformation->hProcess = fake::NewHandle("process", commandLine ? commandLine : "");
+    processInformation->hThread = fake::NewHandle("thread", commandLine ? commandLine : "");
+    processInformation->dwProcessId = 100;
+    processInformation->dwThreadId = 101;
+    return TRUE;
 }
 
 DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds)
@@ -274,8 +274,9 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES sa, SIZE_T stackSize, LPTHREAD_
 {
     Record("CreateThread(%s, %zu, routine, %s, 0x%x, %s)", sa ? "sa" : "NULL", stackSize,
            parameter ? "param" : "NULL", creationFlags, threadId ? "&id" : "NULL");
+    if (fake::hooks.CreateThread)
+        return fake::hooks.CreateThread(sa, stackSize, startAddress, parameter, creationFlags, threadId);
     if (threadId) *threadId = 77;
-    if (fake::hooks.CreateThread) return fake::hooks.CreateThread(startAddress, parameter);
     return fake::NewHandle("thread", "worker");
 }
 

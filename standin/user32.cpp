@@ -12,7 +12,7 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
     fake::Record("MessageBoxA(%s, \"%s\", \"%s\", 0x%x)", fake::Describe(owner).c_str(), text ? text : "",
                  caption ? caption : "", type);
     fake::boxes.push_back(fake::Box{text ? text : "", caption ? caption : "", type, owner != nullptr});
-    if (fake::hooks.MessageBoxA) return fake::hooks.MessageBoxA(text, caption, type);
+    if (fake::hooks.MessageBoxA) return fake::hooks.MessageBoxA(owner, text, caption, type);
     return IDOK;
 }
 
@@ -31,7 +31,7 @@ int WINAPIV wsprintfA(LPSTR buffer, LPCSTR format, ...)
 BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax)
 {
     fake::Record("GetMessageA(msg, %s, %u, %u)", fake::Describe(window).c_str(), filterMin, filterMax);
-    if (fake::hooks.GetMessageA) return fake::hooks.GetMessageA(msg);
+    if (fake::hooks.GetMessageA) return fake::hooks.GetMessageA(msg, window, filterMin, filterMax);
     msg->message = WM_QUIT;
     msg->wParam = 0;
     return FALSE;

@@ -9,7 +9,8 @@ BOOL WINAPI WTSEnumerateProcessesA(HANDLE server, DWORD reserved, DWORD version,
 {
     fake::Record("WTSEnumerateProcessesA(%s, %u, %u, list, count)", fake::Describe(server).c_str(), reserved,
                  version);
-    if (fake::hooks.WTSEnumerateProcessesA) return fake::hooks.WTSEnumerateProcessesA(processInfo, count);
+    if (fake::hooks.WTSEnumerateProcessesA)
+        return fake::hooks.WTSEnumerateProcessesA(server, reserved, version, processInfo, count);
     return FALSE;
 }
 

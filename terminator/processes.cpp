@@ -6,7 +6,7 @@
 #include "frame/frame.h"
 #include "frame/hostops.h"
 
-enum { SourceFileNumber = 41 };
+// Fatal errors here show SourceProcessList (frame/frame.h) and the line.
 
 // The record the tool-help functions expect in a 32-bit process.
 static_assert(sizeof(void *) != 4 || sizeof(PROCESSENTRY32) == 296, "PROCESSENTRY32 must be 296 bytes");
@@ -16,7 +16,7 @@ enum { ExeNameBytes = 256 };
 
 DWORD ProcessIdAt(const ProcessIdList *list, long index)
 {
-    CheckIndex(index, list->count, FATAL_LOCATION(SourceFileNumber));
+    CheckIndex(index, list->count, FATAL_LOCATION(SourceProcessList));
     return list->ids[index - 1];
 }
 

@@ -2,8 +2,10 @@
 //
 // Every stand-in function appends one line to fake::calls, in the form
 // "Name(arg, arg, ...)", with handles shown as "kind#id" and texts quoted.
-// A test scripts a result by setting the function's hook; an empty hook
-// gives the default behaviour described beside each stand-in function.
+// A test scripts a result by setting the function's hook: a hook takes the
+// full parameter list of its function and, once set, is the whole function
+// (the call is still recorded); an empty hook gives the default behaviour
+// described beside each stand-in function.
 #pragma once
 #include <functional>
 #include <map>
@@ -73,39 +75,41 @@ extern DWORD currentProcessId, currentThreadId;
 extern DWORD consoleSessionId; // WTSGetActiveConsoleSessionId
 extern DWORD lastError;
 
+// Each hook has the type of the function it stands in for: the same result
+// and the full parameter list, as declared in the stand-in's headers.
 struct Hooks {
-    std::function<HMODULE(LPCSTR)> GetModuleHandleA, LoadLibraryA;
-    std::function<HANDLE(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE)> CreateFileA;
-    std::function<BOOL(HANDLE, LPCVOID, DWORD, LPDWORD)> WriteFile;
-    std::function<DWORD(HANDLE, LONG, PLONG, DWORD)> SetFilePointer;
-    std::function<BOOL(HANDLE)> CloseHandle;
-    std::function<BOOL(LPCSTR, LPSECURITY_ATTRIBUTES)> CreateDirectoryA;
-    std::function<BOOL(LPCSTR)> PathFileExistsA;
-    std::function<BOOL(LPSTR, LPSTARTUPINFOA, LPPROCESS_INFORMATION)> CreateProcessA;
-    std::function<DWORD(HANDLE, DWORD)> WaitForSingleObject;
-    std::function<HANDLE(DWORD, BOOL, DWORD)> OpenProcess;
-    std::function<BOOL(HANDLE, UINT)> TerminateProcess;
-    std::function<HANDLE(LPTHREAD_START_ROUTINE, LPVOID)> CreateThread;
-    std::function<int(LPCSTR, LPCSTR, UINT)> MessageBoxA;
-    std::function<BOOL(LPMSG)> GetMessageA;
-    std::function<int(WORD, LPWSADATA)> WSAStartup;
-    std::function<int(char *, int)> gethostname;
-    std::function<HANDLE(DWORD, DWORD)> CreateToolhelp32Snapshot;
-    std::function<BOOL(HANDLE, LPPROCESSENTRY32)> Process32First, Process32Next;
-    std::function<BOOL(PWTS_PROCESS_INFOA *, DWORD *)> WTSEnumerateProcessesA;
-    std::function<BOOL(HANDLE, DWORD, LPSTR, DWORD, LPSTR, DWORD, DWORD, DWORD, DWORD *, BOOL)> WTSSendMessageA;
-    std::function<BOOL(LPCSTR, PSID, LPSTR, LPDWORD, LPSTR, LPDWORD, PSID_NAME_USE)> LookupAccountSidA;
-    std::function<SC_HANDLE(LPCSTR, LPCSTR, DWORD)> OpenSCManagerA;
-    std::function<SC_HANDLE(SC_HANDLE, LPCSTR, DWORD)> OpenServiceA;
-    std::function<SC_HANDLE(SC_HANDLE, LPCSTR, LPCSTR, DWORD, DWORD, DWORD, DWORD, LPCSTR, LPCSTR, LPDWORD, LPCSTR,
-                            LPCSTR, LPCSTR)>
-        CreateServiceA;
-    std::function<BOOL(SC_HANDLE, LPSERVICE_STATUS)> QueryServiceStatus;
-    std::function<BOOL(SC_HANDLE, DWORD, LPVOID)> ChangeServiceConfig2A;
-    std::function<BOOL(SC_HANDLE)> StartServiceA;
-    std::function<BOOL(const SERVICE_TABLE_ENTRYA *)> StartServiceCtrlDispatcherA;
-    std::function<SERVICE_STATUS_HANDLE(LPCSTR, LPHANDLER_FUNCTION)> RegisterServiceCtrlHandlerA;
-    std::function<BOOL(SERVICE_STATUS_HANDLE, LPSERVICE_STATUS)> SetServiceStatus;
+    std::function<decltype(::GetModuleHandleA)> GetModuleHandleA;
+    std::function<decltype(::LoadLibraryA)> LoadLibraryA;
+    std::function<decltype(::CreateFileA)> CreateFileA;
+    std::function<decltype(::WriteFile)> WriteFile;
+    std::function<decltype(::SetFilePointer)> SetFilePointer;
+    std::function<decltype(::CloseHandle)> CloseHandle;
+    std::function<decltype(::CreateDirectoryA)> CreateDirectoryA;
+    std::function<decltype(::PathFileExistsA)> PathFileExistsA;
+    std::function<decltype(::CreateProcessA)> CreateProcessA;
+    std::function<decltype(::WaitForSingleObject)> WaitForSingleObject;
+    std::function<decltype(::OpenProcess)> OpenProcess;
+    std::function<decltype(::TerminateProcess)> TerminateProcess;
+    std::function<decltype(::CreateThread)> CreateThread;
+    std::function<decltype(::MessageBoxA)> MessageBoxA;
+    std::function<decltype(::GetMessageA)> GetMessageA;
+    std::function<decltype(::WSAStartup)> WSAStartup;
+    std::function<decltype(::gethostname)> gethostname;
+    std::function<decltype(::CreateToolhelp32Snapshot)> CreateToolhelp32Snapshot;
+    std::function<decltype(::Process32First)> Process32First;
+    std::function<decltype(::Process32Next)> Process32Next;
+    std::function<decltype(::WTSEnumerateProcessesA)> WTSEnumerateProcessesA;
+    std::function<decltype(::WTSSendMessageA)> WTSSendMessageA;
+    std::function<decltype(::LookupAccountSidA)> LookupAccountSidA;
+    std::function<decltype(::OpenSCManagerA)> OpenSCManagerA;
+    std::function<decltype(::OpenServiceA)> OpenServiceA;
+    std::function<decltype(::CreateServiceA)> CreateServiceA;
+    std::function<decltype(::QueryServiceStatus)> QueryServiceStatus;
+    std::function<decltype(::ChangeServiceConfig2A)> ChangeServiceConfig2A;
+    std::function<decltype(::StartServiceA)> StartServiceA;
+    std::function<decltype(::StartServiceCtrlDispatcherA)> StartServiceCtrlDispatcherA;
+    std::function<decltype(::RegisterServiceCtrlHandlerA)> RegisterServiceCtrlHandlerA;
+    std::function<decltype(::SetServiceStatus)> SetServiceStatus;
 };
 extern Hooks hooks;
 

@@ -3,6 +3,8 @@
 #include <fake.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "frame/binding.h"
 #include "frame/corelibrary.h"
 #include "frame/frame.h"
@@ -40,6 +42,15 @@ template <typename Body> long RunUntilExit(Body body)
         return (long)exit.code;
     }
     return -1;
+}
+
+// The source file number a fatal-error box shows first on its location
+// line ("错误位置:13,84(...)" shows 13), or -1 when it has no such line.
+inline int ShownSourceFileNumber(const std::string &boxText)
+{
+    static const std::string mark = "\r\n错误位置:";
+    size_t at = boxText.find(mark);
+    return at == std::string::npos ? -1 : atoi(boxText.c_str() + at + mark.size());
 }
 
 // Index of the first call starting with prefix, or -1.

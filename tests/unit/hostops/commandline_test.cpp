@@ -104,6 +104,7 @@ TEST_F(CommandLine, ItemIndexOutsideTheListIsAFatalError)
         ASSERT_EQ(1u, fake::boxes.size()) << fake::Log();
         std::string first = "program internal error number is " + std::to_string(row.error) + ". \r\n";
         EXPECT_EQ(first, fake::boxes[0].text.substr(0, first.size())) << "item " << row.index;
+        EXPECT_EQ(13, ShownSourceFileNumber(fake::boxes[0].text)) << fake::boxes[0].text;
         EXPECT_EQ("error", fake::boxes[0].caption);
     }
 }

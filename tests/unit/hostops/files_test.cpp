@@ -58,7 +58,11 @@ TEST_F(Files, WriteWholeFileWithOnlyEmptyArraysCreatesAnEmptyFile)
 TEST_F(Files, WriteWholeFileStopsAtTheFirstFailingWriteAndStillCloses)
 {
     int writes = 0;
-    fake::hooks.WriteFile = [&](HANDLE, LPCVOID, DWORD, LPDWORD) { return ++writes == 2 ? FALSE : TRUE; };
+    fake::hooks.WriteFile = [&](HANDLE, LPCVOID, DWORD bytes, LPDWORD written, LPOVERLAPPED) -> BOOL {
+        if (++writes == 2) return FALSE;
+        *written = bytes;
+        return TRUE;
+    };
     ByteArray arrays[] = {Bytes("a"), Bytes("b"), Bytes("c")};
     EXPECT_FALSE(WriteWholeFile("C:\\f", arrays, 3));
     EXPECT_EQ(2u, fake::Calls("WriteFile(").size()) << fake::Log();

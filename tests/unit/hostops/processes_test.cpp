@@ -29,7 +29,8 @@ TEST_F(Processes, RunProgramShowModes)
 TEST_F(Processes, RunProgramKeepsTheCallersStartupRecordOtherwise)
 {
     STARTUPINFOA seen = {};
-    fake::hooks.CreateProcessA = [&](LPSTR, LPSTARTUPINFOA startup, LPPROCESS_INFORMATION process) {
+    fake::hooks.CreateProcessA = [&](LPCSTR, LPSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID,
+                                     LPCSTR, LPSTARTUPINFOA startup, LPPROCESS_INFORMATION process) {
         seen = *startup;
         process->hProcess = fake::NewHandle("process", "child");
         process->hThread = fake::NewHandle("thread", "child");
@@ -46,7 +47,8 @@ TEST_F(Processes, RunProgramPassesAWritableCopyOfTheCommandLine)
 {
     static const char line[] = "child.exe a b";
     LPSTR passed = nullptr;
-    fake::hooks.CreateProcessA = [&](LPSTR commandLine, LPSTARTUPINFOA, LPPROCESS_INFORMATION process) {
+    fake::hooks.CreateProcessA = [&](LPCSTR, LPSTR commandLine, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL,
+                                     DWORD, LPVOID, LPCSTR, LPSTARTUPINFOA, LPPROCESS_INFORMATION process) {
         passed = commandLine;
         commandLine[0] = 'C'; // CreateProcessA may write into it
         process->hProcess = fake::NewHandle("process", "child");
@@ -64,7 +66,8 @@ TEST_F(Processes, RunProgramWaitsOnlyWhenToldAndClosesBothHandles)
     for (bool wait : {true, false}) {
         fake::calls.clear();
         HANDLE process = nullptr, thread = nullptr;
-        fake::hooks.CreateProcessA = [&](LPSTR, LPSTARTUPINFOA, LPPROCESS_INFORMATION info) {
+        fake::hooks.CreateProcessA = [&](LPCSTR, LPSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD,
+                                         LPVOID, LPCSTR, LPSTARTUPINFOA, LPPROCESS_INFORMATION info) {
             info->hProcess = process = fake::NewHandle("process", "child");
             info->hThread = thread = fake::NewHandle("thread", "child");
             return TRUE;
@@ -83,7 +86,8 @@ TEST_F(Processes, RunProgramWaitsOnlyWhenToldAndClosesBothHandles)
 
 TEST_F(Processes, RunProgramThatCannotStart)
 {
-    fake::hooks.CreateProcessA = [](LPSTR, LPSTARTUPINFOA, LPPROCESS_INFORMATION) { return FALSE; };
+    fake::hooks.CreateProcessA = [](LPCSTR, LPSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID,
+                                    LPCSTR, LPSTARTUPINFOA, LPPROCESS_INFORMATION) { return FALSE; };
     EXPECT_FALSE(RunProgram("missing.exe", true, LeftOut));
     EXPECT_TRUE(fake::Calls("WaitForSingleObject(").empty());
     EXPECT_TRUE(fake::Calls("CloseHandle(").empty());

@@ -32,7 +32,8 @@ protected:
     {
         static LPTHREAD_START_ROUTINE worker;
         worker = nullptr;
-        fake::hooks.CreateThread = [](LPTHREAD_START_ROUTINE routine, LPVOID) {
+        fake::hooks.CreateThread = [](LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE routine, LPVOID, DWORD,
+                                       LPDWORD) {
             worker = routine;
             return fake::NewHandle("thread", "worker");
         };
@@ -148,7 +149,7 @@ TEST_F(Runtime, ServiceRunIsDecidedBeforeTheWorkerExists)
         StartGlobals();
         scm.installed = row.installed;
         bool decidedAtCreation = false;
-        fake::hooks.CreateThread = [&](LPTHREAD_START_ROUTINE, LPVOID) {
+        fake::hooks.CreateThread = [&](LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD, LPDWORD) {
             decidedAtCreation = KeepLoadedModules && ServiceRunBegun && ErrorBoxRoutine == SendBoxToConsoleUser;
             return fake::NewHandle("thread", "worker");
         };
@@ -299,7 +300,9 @@ TEST_F(Runtime, FailuresInServiceMainReportStartPendingThroughTheZeroHandle)
         *ServiceStatusRecord = SERVICE_STATUS{0x20, 1, 5, 0, 0, 0, 0};
         ServiceStatusHandle = nullptr;
         HANDLE thread = row.thread == (HANDLE)1 ? fake::NewHandle("thread", "worker") : row.thread;
-        fake::hooks.CreateThread = [&](LPTHREAD_START_ROUTINE, LPVOID) { return thread; };
+        fake::hooks.CreateThread = [&](LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD, LPDWORD) {
+            return thread;
+        };
         fake::hooks.RegisterServiceCtrlHandlerA = [&](LPCSTR, LPHANDLER_FUNCTION) -> SERVICE_STATUS_HANDLE {
             return row.registers ? (SERVICE_STATUS_HANDLE)fake::NewHandle("status", "") : nullptr;
         };
@@ -320,7 +323,7 @@ TEST_F(Runtime, WorkerCallsTovrelWithTheServiceNameThenRunsItsMessageLoop)
         fake::calls.clear();
         std::vector<BOOL> results = {-1, TRUE, TRUE, FALSE};
         size_t next = 0;
-        fake::hooks.GetMessageA = [&](LPMSG msg) -> BOOL {
+        fake::hooks.GetMessageA = [&](LPMSG msg, HWND, UINT, UINT) -> BOOL {
             EXPECT_EQ(1u, tovrelRoles.size()) << "the loop runs once Tovrel has returned";
             BOOL result = results[next++];
             msg->message = result == FALSE ? WM_QUIT : 0x400;

@@ -98,7 +98,7 @@ std::vector<std::string> ScmModel::UnclosedHandles() const
 
 void ProcessListModel::Install()
 {
-    fake::hooks.WTSEnumerateProcessesA = [this](PWTS_PROCESS_INFOA *list, DWORD *count) -> BOOL {
+    fake::hooks.WTSEnumerateProcessesA = [this](HANDLE, DWORD, DWORD, PWTS_PROCESS_INFOA *list, DWORD *count) -> BOOL {
         if (!available) return FALSE;
         static std::vector<WTS_PROCESS_INFOA> array;
         array.clear();

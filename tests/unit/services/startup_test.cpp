@@ -205,7 +205,8 @@ TEST_F(Startup, StrayRunOfAnInstalledServiceExitsAtOnce)
 // runs to its end inside CreateThread.
 static void ServeWith(DWORD control)
 {
-    fake::hooks.CreateThread = [](LPTHREAD_START_ROUTINE routine, LPVOID parameter) {
+    fake::hooks.CreateThread = [](LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE routine, LPVOID parameter,
+                                   DWORD, LPDWORD) {
         events.push_back("worker ended with " + std::to_string(routine(parameter)));
         return fake::NewHandle("thread", "worker");
     };

@@ -9,6 +9,14 @@ static intptr_t RecordingTovrel(const void *roleName)
     return 12345;
 }
 
+// A cdecl entry: it leaves its argument on the stack.
+static intptr_t UnbalancedTovrel(const void *roleName)
+{
+    roles.push_back((const char *)roleName);
+    fake::nextStackDelta = -4;
+    return 0;
+}
+
 class Starter : public ::testing::Test {
 protected:
     void SetUp() override
@@ -39,4 +47,14 @@ TEST_F(Starter, WithoutTheLibraryOnlyTheBindingBoxIsShown)
     ASSERT_EQ(1u, fake::boxes.size());
     EXPECT_EQ("同目录下无法找到DLL文件:\"Tovrel.dll\".请与作者联系.", fake::boxes[0].text);
     EXPECT_TRUE(fake::Calls("FreeLibrary(").empty());
+}
+
+TEST_F(Starter, UnbalancedTovrelIsFatalErrorSixOfTheCoreLibrarysFile)
+{
+    fake::libraries[BesideProgram("Tovrel.dll")].byName["Tovrel"] = (FARPROC)(void *)UnbalancedTovrel;
+    EXPECT_EQ(0, RunUntilExit(ProcessEntry));
+    EXPECT_EQ((std::vector<std::string>{"quorviClient"}), roles);
+    ASSERT_EQ(1u, fake::boxes.size()) << fake::Log();
+    EXPECT_EQ(0u, fake::boxes[0].text.find("program internal error number is 6. \r\n")) << fake::boxes[0].text;
+    EXPECT_EQ(2, ShownSourceFileNumber(fake::boxes[0].text)) << fake::boxes[0].text;
 }

@@ -270,3 +270,23 @@ TEST_F(Quench, ShowsNothingAndWritesNothing)
     EXPECT_TRUE(fake::Calls("LoadLibraryA(").empty()) << "no library is loaded";
     EXPECT_TRUE(fake::Calls("CreateProcessA(").empty());
 }
+
+TEST_F(Quench, ProcessIdOutsideTheListIsAFatalErrorOfTheProcessListsFile)
+{
+    struct {
+        long index;
+        int error;
+    } rows[] = {{0, 4}, {-1, 4}, {3, 1}};
+    for (const auto &row : rows) {
+        ResetProcess();
+        ProcessHeap = GetProcessHeap();
+        ProcessIdList list = {0, 0, nullptr};
+        AppendProcessId(&list, 10);
+        AppendProcessId(&list, 11);
+        EXPECT_EQ(0, RunUntilExit([&] { (void)ProcessIdAt(&list, row.index); })) << "index " << row.index;
+        ASSERT_EQ(1u, fake::boxes.size()) << fake::Log();
+        std::string first = "program internal error number is " + std::to_string(row.error) + ". \r\n";
+        EXPECT_EQ(first, fake::boxes[0].text.substr(0, first.size())) << "index " << row.index;
+        EXPECT_EQ(41, ShownSourceFileNumber(fake::boxes[0].text)) << fake::boxes[0].text;
+    }
+}

@@ -1,7 +1,8 @@
-// Host stand-ins for the 32-bit call sequence of bound entries: the cell is
-// handed to the first-call stub through a variable instead of a register,
-// and the stack difference comes from fake::nextStackDelta.
-#include "../frame/bindingcell.h"
+// The host build's form of boundcall_i386.S, for the unit tests: the cell
+// is handed to the first-call stub through a variable instead of a
+// register, and the stack difference comes from the stand-in's
+// fake::nextStackDelta.
+#include "bindingcell.h"
 #include <fake.h>
 
 typedef intptr_t (*Entry1)(const void *);
