@@ -40,6 +40,12 @@ static BoxSeen RunExpectingBox(const char *role, const std::string &directory, c
     ok(box.found, "%s: no \"%s\" box appeared", role, title);
     ok(box.hasIcon, "%s: the box shows an icon", role);
     ok(!box.hasOwner, "%s: the box has no owner window", role);
+    // The tests read the text through the API; a user needs a font with its
+    // glyphs (a CJK font on the machine, for Wine).
+    ok(box.titleMissingGlyphs == 0, "%s: %d characters of the title \"%s\" have no glyph in the caption font", role,
+       box.titleMissingGlyphs, Utf8(box.title).c_str());
+    ok(box.textMissingGlyphs == 0, "%s: %d characters of the text \"%s\" have no glyph in the message font", role,
+       box.textMissingGlyphs, Utf8(box.text).c_str());
     long code = WaitForExit(started, 30000);
     ok(code == 0, "%s: exit code %ld after the box, expected 0", role, code);
     return box;
@@ -89,6 +95,18 @@ static void TestUnbalancedStack(void)
     }
 }
 
+// The sample core library shipped in dist/sample, as the README has people
+// try it: its box names the role it was called with.
+static void TestSampleLibrary(void)
+{
+    std::string directory = Prepare("quorviClient", NULL);
+    ok(CopyInto(dist + "\\sample\\Tovrel.dll", directory, "Tovrel.dll"), "copy the sample library");
+    BoxSeen box = RunExpectingBox("quorviClient", directory, "Tovrel sample");
+    const std::wstring expected = L"Tovrel was called with the role name \"quorviClient\".";
+    ok(box.text == expected, "box text \"%s\", expected \"%s\"", Utf8(box.text).c_str(), Utf8(expected).c_str());
+    RemoveTree(directory);
+}
+
 int main(int argc, char **argv)
 {
     if (argc < 3) {
@@ -101,5 +119,6 @@ int main(int argc, char **argv)
     TestMissingLibrary();
     TestMissingEntry();
     TestUnbalancedStack();
+    TestSampleLibrary();
     return TestSummary("starters");
 }
