@@ -8,7 +8,9 @@
 // message text in UTF-8; or "none" when no box appeared. When the program has
 // ended, writes <report file>.exit: "exit <code>", or "killed" when it had to
 // be ended. Exits with 0 when the box showed and the program ended by itself.
-#include "harness.h"
+#include "boxes.h"
+#include "files.h"
+#include "processes.h"
 
 static const DWORD BoxTimeoutMs = 120000, CloseTimeoutMs = 300000, ExitTimeoutMs = 60000;
 

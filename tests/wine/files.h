@@ -3,14 +3,16 @@
 #pragma once
 #include <windows.h>
 
+#include <stdio.h>
 #include <string>
 #include <vector>
 
-// A path of the Linux side, as ctest passes it, on Wine's Z: drive.
-static inline std::string WinePath(const char *unixPath)
+// A path of the Linux side, as the scripts pass it, on Wine's Z: drive; a
+// Windows path (C:\..., \\server\...) stays as it is.
+static inline std::string WinePath(const char *givenPath)
 {
-    std::string path = unixPath;
-    if (path.size() > 1 && path[1] == ':') return path;
+    std::string path = givenPath;
+    if (path.empty() || path[0] != '/') return path;
     for (char &c : path)
         if (c == '/') c = '\\';
     return "Z:" + path;
@@ -40,12 +42,43 @@ static inline std::string Join(const std::string &directory, const std::string &
     return directory + "\\" + name;
 }
 
-// A new empty directory under the temporary directory; name may hold spaces.
-static inline std::string NewTestDirectory(const char *name)
+static std::string scratchRoot; // set by ReadTestPlaces
+
+// Where the test directories go, with a separator at its end: the scratch
+// directory the test was given, else the temporary directory.
+static inline std::string ScratchDirectory()
 {
+    if (!scratchRoot.empty()) return Join(scratchRoot, "");
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
-    std::string base = std::string(temp) + name;
+    return temp;
+}
+
+// What every end-to-end test program is given:
+//   <test> <programs dir> <fixtures dir> <scratch dir>
+// the seven programs, the kit's fixtures (test core libraries, doubles,
+// dummy programs) and a directory of its own for the test directories.
+struct TestPlaces {
+    std::string programs, fixtures, scratch;
+};
+
+static inline bool ReadTestPlaces(int argc, char **argv, TestPlaces *places)
+{
+    if (argc < 4) {
+        printf("usage: %s <programs dir> <fixtures dir> <scratch dir>\n", argc ? argv[0] : "test");
+        return false;
+    }
+    places->programs = WinePath(argv[1]);
+    places->fixtures = WinePath(argv[2]);
+    places->scratch = scratchRoot = WinePath(argv[3]);
+    CreateDirectoryA(scratchRoot.c_str(), NULL); // the runner made it; a test run by hand may not have
+    return true;
+}
+
+// A new empty directory in the scratch directory; name may hold spaces.
+static inline std::string NewTestDirectory(const char *name)
+{
+    std::string base = ScratchDirectory() + name;
     for (int n = 0;; n++) {
         std::string path = base + " " + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(n);
         if (CreateDirectoryA(path.c_str(), NULL)) return path;

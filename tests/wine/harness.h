@@ -1,20 +1,28 @@
-// A small harness for the Wine tests, in the manner of Wine's own
-// conformance tests: ok() checks that report the caller's line and a
-// summary. The helpers that drive the real programs from outside, shared
-// with the benchmark, come with it.
+// The checks of the end-to-end tests, in the manner of Wine's own
+// conformance tests, so that one set of checks serves Windows and Wine:
+//   ok(condition, format, ...)         an ordinary check
+//   todo_wine(condition, format, ...)  what Windows does and Wine does not:
+//                                      an ordinary check on Windows; under
+//                                      Wine a failure counts as todo and a
+//                                      pass as a failure (the gap closed)
+//   skip(format, ...)                  says what was not checked and why
+//   ok_(file, line), todo_wine_(file, line)
+//                                      the same, reported at the given place:
+//                                      a helper that takes its caller's line
+//                                      defines lok as ok_(__FILE__, line)
+// Every test program ends with TestSummary, whose line
+// "<name>: N passed, N failed, N todo, N skipped" the kit's runner reads.
+// The helpers that drive the programs from outside stand apart, in
+// files.h, processes.h, boxes.h and service_control.h.
 #pragma once
 #include <windows.h>
-
-#include "boxes.h"
-#include "files.h"
-#include "processes.h"
 
 #include <stdarg.h>
 #include <stdio.h>
 #include <string>
 #include <vector>
 
-static int testsPassed, testsFailed, testsTodo;
+static int testsPassed, testsFailed, testsTodo, testsSkipped;
 static const char *testFile;
 static int testLine;
 
@@ -26,9 +34,15 @@ static inline bool RunningUnderWine(void)
     return underWine == 1;
 }
 
-// A todo check is what Windows does and Wine does not: under Wine its
-// failure is shown and counted apart, and its success is a failure (the gap
-// closed, so the todo must go); elsewhere it is an ordinary check.
+// The source file's name without the build machine's directories.
+static inline const char *SourceName(const char *file)
+{
+    const char *name = file;
+    for (const char *c = file; *c; c++)
+        if (*c == '/' || *c == '\\') name = c + 1;
+    return name;
+}
+
 static void ReportCheck(bool passed, bool todo, const char *format, va_list args)
 {
     char message[2048];
@@ -66,12 +80,49 @@ static inline void TodoAt(bool passed, const char *format, ...)
     va_end(args);
 }
 
-#define ok (testFile = __FILE__, testLine = __LINE__), CheckAt
-#define todo_wine (testFile = __FILE__, testLine = __LINE__), TodoAt
+static inline void SkipAt(const char *format, ...)
+{
+    char message[2048];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(message, sizeof message, format, args);
+    va_end(args);
+    printf("%s:%d: skipped: %s\n", testFile, testLine, message);
+    fflush(stdout);
+    testsSkipped++;
+}
+
+#define ok_(file, line) (testFile = SourceName(file), testLine = (line)), CheckAt
+#define todo_wine_(file, line) (testFile = SourceName(file), testLine = (line)), TodoAt
+#define ok ok_(__FILE__, __LINE__)
+#define todo_wine todo_wine_(__FILE__, __LINE__)
+#define skip (testFile = SourceName(__FILE__), testLine = __LINE__), SkipAt
+
+// Says in the log which platform the checks ran on.
+static inline void ReportPlatform(const char *name)
+{
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    GetVersionExA(&version); // without a manifest: 6.2 from Windows 8 on, enough to tell
+#pragma GCC diagnostic pop
+    typedef const char *(CDECL * WineVersion)(void);
+    WineVersion wine = (WineVersion)(void *)GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version");
+    if (wine)
+        printf("# %s: running on Wine %s (reports Windows %lu.%lu)\n", name, wine(), version.dwMajorVersion,
+               version.dwMinorVersion);
+    else
+        printf("# %s: running on Windows %lu.%lu build %lu, ANSI code page %u\n", name, version.dwMajorVersion,
+               version.dwMinorVersion, version.dwBuildNumber, GetACP());
+    fflush(stdout);
+}
 
 static inline int TestSummary(const char *name)
 {
-    printf("%s: %d passed, %d failed, %d todo\n", name, testsPassed, testsFailed, testsTodo);
+    printf("%s: %d passed, %d failed, %d todo, %d skipped\n", name, testsPassed, testsFailed, testsTodo,
+           testsSkipped);
+    fflush(stdout);
     return testsFailed ? 1 : 0;
 }
 

@@ -1,7 +1,10 @@
 // Resources of every program, read back with the resource and version APIs
 // of the system: manifest, icon group 129 and version block, language 2052.
-//   resources_e2e <dist dir>
+//   resources_e2e <programs dir> <fixtures dir> <scratch dir>
 #include "harness.h"
+
+#include "boxes.h"
+#include "files.h"
 
 #include <string.h>
 
@@ -284,11 +287,10 @@ static void TestManifest(const Expected &e, HMODULE module)
 
 int main(int argc, char **argv)
 {
-    if (argc < 2) {
-        printf("usage: resources_e2e <dist dir>\n");
-        return 2;
-    }
-    std::string dist = WinePath(argv[1]);
+    TestPlaces places;
+    if (!ReadTestPlaces(argc, argv, &places)) return 2;
+    std::string dist = places.programs;
+    ReportPlatform("resources_e2e");
     std::vector<std::vector<std::string>> images;
     for (const Expected &e : Programs) {
         std::string path = dist + "\\" + e.name + ".exe";
@@ -302,5 +304,5 @@ int main(int argc, char **argv)
         TestVersion(e, path);
     }
     TestIconSetsAcrossPrograms(images);
-    return TestSummary("resources");
+    return TestSummary("resources_e2e");
 }

@@ -1,7 +1,11 @@
 // The four role starters run for real: role names, exit codes, the binding's
 // boxes, and their resources read back with the resource and version APIs.
-//   starters_e2e <dist dir> <fixtures dir>
+//   starters_e2e <programs dir> <fixtures dir> <scratch dir>
 #include "harness.h"
+
+#include "boxes.h"
+#include "files.h"
+#include "processes.h"
 
 static std::string dist, fixtures;
 
@@ -109,16 +113,15 @@ static void TestSampleLibrary(void)
 
 int main(int argc, char **argv)
 {
-    if (argc < 3) {
-        printf("usage: starters_e2e <dist dir> <fixtures dir>\n");
-        return 2;
-    }
-    dist = WinePath(argv[1]);
-    fixtures = WinePath(argv[2]);
+    TestPlaces places;
+    if (!ReadTestPlaces(argc, argv, &places)) return 2;
+    dist = places.programs;
+    fixtures = places.fixtures;
+    ReportPlatform("starters_e2e");
     TestRoleNames();
     TestMissingLibrary();
     TestMissingEntry();
     TestUnbalancedStack();
     TestSampleLibrary();
-    return TestSummary("starters");
+    return TestSummary("starters_e2e");
 }

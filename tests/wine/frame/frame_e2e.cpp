@@ -2,8 +2,13 @@
 // boxes of fatal errors 1, 4 and 6 and of exhausted memory as a user reads
 // them, entries bound by name, ordinal and decorated name through the real
 // call sequence, and the frame's texts in the deliverables as GBK bytes.
-//   frame_e2e <frame_probe.exe> <fixtures dir> <dist dir>
+//   frame_e2e <programs dir> <fixtures dir> <scratch dir>
+// The fixtures dir holds frame_probe.exe and binding_entries\BindingEntries.dll.
 #include "harness.h"
+
+#include "boxes.h"
+#include "files.h"
+#include "processes.h"
 
 static std::string probe, fixtures, dist;
 
@@ -133,13 +138,12 @@ static void TestTextsInDeliverables(void)
 
 int main(int argc, char **argv)
 {
-    if (argc < 4) {
-        printf("usage: frame_e2e <frame_probe.exe> <fixtures dir> <dist dir>\n");
-        return 2;
-    }
-    probe = WinePath(argv[1]);
-    fixtures = WinePath(argv[2]);
-    dist = WinePath(argv[3]);
+    TestPlaces places;
+    if (!ReadTestPlaces(argc, argv, &places)) return 2;
+    dist = places.programs;
+    fixtures = places.fixtures;
+    probe = Join(fixtures, "frame_probe.exe");
+    ReportPlatform("frame_e2e");
     std::string directory = PrepareProbe();
     if (!testsFailed) {
         TestBoxes(directory);
@@ -147,5 +151,5 @@ int main(int argc, char **argv)
     }
     RemoveTree(directory);
     TestTextsInDeliverables();
-    return TestSummary("frame");
+    return TestSummary("frame_e2e");
 }

@@ -1,14 +1,18 @@
 // The host operations against a real Windows (Wine): directories, files,
 // sharing, file positions, program starts and process termination.
 //
-//   hostops_probe              runs every check, reports each failed one
+//   hostops_probe <programs dir> <fixtures dir> <scratch dir>
+//                              runs every check, reports each failed one
 //                              with its line, then a summary; exit code 1
-//                              on any failure
+//                              on any failure (only the scratch dir is used)
 //   hostops_probe <mode> ...   a child that the checks start (see ChildMain)
 //
 // The frame's sources are compiled into this ordinary console program, so
 // it supplies the frame's program side itself.
 #include "harness.h"
+
+#include "files.h"
+#include "processes.h"
 
 #include "frame/frame.h"
 #include "frame/hostops.h"
@@ -53,6 +57,16 @@ static bool WriteBytes(const std::string &path, const std::string &bytes)
 // terminate-self / terminate-self-id: ends itself through the operation,
 //   left out or with its own id; exit code 7 means the call returned.
 // echo-args <file>: writes GetCommandArguments' list, one per line.
+static const char *const ChildModes[] = {"sleep-exit3", "sleep-forever", "terminate-self", "terminate-self-id",
+                                         "echo-args"};
+
+static bool IsChildMode(const char *argument)
+{
+    for (const char *mode : ChildModes)
+        if (!lstrcmpA(argument, mode)) return true;
+    return false;
+}
+
 static int ChildMain(int argc, char **argv)
 {
     std::string mode = argv[1];
@@ -279,7 +293,10 @@ static void CheckCommandArguments(const std::string &base)
 int main(int argc, char **argv)
 {
     ProcessHeap = GetProcessHeap();
-    if (argc > 1) return ChildMain(argc, argv);
+    if (argc > 1 && IsChildMode(argv[1])) return ChildMain(argc, argv);
+    TestPlaces places;
+    if (!ReadTestPlaces(argc, argv, &places)) return 2;
+    ReportPlatform("hostops_probe");
 
     std::string base = NewTestDirectory("hostops probe");
     ok(!base.empty(), "test directory: expected a new directory, got error %lu", GetLastError());

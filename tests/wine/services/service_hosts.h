@@ -12,7 +12,6 @@
 #include <windows.h>
 
 #include <sddl.h>
-#include <tlhelp32.h>
 
 #include "files.h"
 #include "processes.h"
@@ -80,54 +79,6 @@ static inline long RunHost(const std::string &exePath, const char *owner, DWORD 
     long code = RunProgramAndWait("\"" + exePath + "\"", timeoutMs);
     SetEnvironmentVariableA("QUORVI_TEST_OWNER_SID", NULL);
     return code;
-}
-
-static inline bool StartsWith(const std::string &text, const std::string &prefix)
-{
-    return text.size() >= prefix.size() &&
-           CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, text.c_str(), (int)prefix.size(), prefix.c_str(),
-                          (int)prefix.size()) == CSTR_EQUAL;
-}
-
-// Processes whose program lies under prefix: ours, started from a test directory.
-static inline std::vector<DWORD> ProcessesUnder(const std::string &prefix)
-{
-    std::vector<DWORD> ids;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return ids;
-    PROCESSENTRY32 entry;
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
-        if (!process) continue;
-        char image[MAX_PATH * 2];
-        DWORD size = sizeof image;
-        if (QueryFullProcessImageNameA(process, 0, image, &size) && StartsWith(image, prefix))
-            ids.push_back(entry.th32ProcessID);
-        CloseHandle(process);
-    }
-    CloseHandle(snapshot);
-    return ids;
-}
-
-// Waits until no program under prefix runs; ends the ones that outlive the
-// time. Returns whether they all ended by themselves.
-static inline bool WaitForProcessesUnder(const std::string &prefix, DWORD timeoutMs)
-{
-    for (DWORD waited = 0;; waited += 100) {
-        std::vector<DWORD> ids = ProcessesUnder(prefix);
-        if (ids.empty()) return true;
-        if (waited >= timeoutMs) {
-            for (DWORD id : ids) {
-                HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
-                if (!process) continue;
-                EndProcess(process);
-                CloseHandle(process);
-            }
-            return false;
-        }
-        Sleep(100);
-    }
 }
 
 // Waits until the file holds the line, or the time is up; returns its lines.

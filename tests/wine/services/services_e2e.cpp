@@ -2,12 +2,16 @@
 // identity gate with a test double of wtsapi32.dll, install run and the
 // registered configuration, runtime tree and error log, service run with
 // the core library on a worker thread, stray run, stop.
-//   services_e2e <dist dir> <fixtures dir>
+//   services_e2e <programs dir> <fixtures dir> <scratch dir>
 // The fixtures dir holds tovrel_record\Tovrel.dll and wtsapi32_double\wtsapi32.dll.
 //
 // The owner's name still comes from the system's LookupAccountSidA, so names
 // that differ from "SYSTEM" only in letter case are left to the unit tests.
 #include "harness.h"
+
+#include "boxes.h"
+#include "files.h"
+#include "processes.h"
 #include "service_control.h"
 #include "service_hosts.h"
 
@@ -234,6 +238,65 @@ static void TestHandOver(const Host &host, const char *ownerSid, const char *who
     RemoveHostDirectory(host, directory);
 }
 
+// The identity gate as the system itself answers it, without the double.
+// Started by the administrator running the test, a host hands over to
+// quorviServiceControl.exe and makes nothing; that part is Windows' alone,
+// since Wine's WTSEnumerateProcessesA lists no processes and so gives every
+// process an unknown owner (the double's runs above stand for it there).
+// Started by the service control manager, as the local system account, it
+// takes the service path: the core library is called with the service's
+// name on a worker thread and the runtime tree is made.
+static void TestGateWithoutDouble(const Host &host)
+{
+    std::string exeName = std::string(host.name) + ".exe";
+    std::string directory = NewTestDirectory((testRoot.substr(testRoot.rfind('\\') + 1) + " no double").c_str());
+    std::string exePath = Join(directory, exeName);
+    ok(CopyInto(Join(dist, exeName), directory, exeName), "copy %s", exeName.c_str());
+    ok(CopyInto(Join(dist, "quorviServiceControl.exe"), directory, "quorviServiceControl.exe"),
+       "copy quorviServiceControl.exe");
+    ok(CopyInto(Join(fixtures, "tovrel_record\\Tovrel.dll"), directory, "Tovrel.dll"), "copy Tovrel.dll");
+    std::string tovrelLog = Join(directory, "tovrel.log");
+
+    if (RunningUnderWine()) {
+        skip("%s started by the user without the double: Wine lists no processes, so no owner to hand over on",
+             host.name);
+    } else {
+        long code = RunProgramAndWait(Quoted(exePath), 60000);
+        ok(code == 0, "%s started by the administrator: exit code %ld, expected 0", host.name, code);
+        std::vector<std::string> lines = WaitForLine(tovrelLog, "unload", 30000);
+        std::vector<std::string> expected = {"load", "role quorviServiceControl", "thread main", "unload"};
+        ok(lines == expected, "%s started by the administrator: [%s], expected the hand-over [%s]", host.name,
+           Joined(lines).c_str(), Joined(expected).c_str());
+        CheckNothingMade(host, directory, "the administrator");
+        ok(!ServiceExists(host.name), "%s started by the administrator: no service installed", host.name);
+        RemoveService(host.name); // should the gate have let it through
+        DeleteFileA(tovrelLog.c_str());
+    }
+
+    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
+    SC_HANDLE service = manager ? CreateServiceA(manager, host.name, host.name, SERVICE_ALL_ACCESS,
+                                                 SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                                                 Quoted(exePath).c_str(), NULL, NULL, NULL,
+                                                 NULL /* the local system account */, NULL)
+                                : NULL;
+    ok(service != NULL, "%s: registered by the test (%lu)", host.name, GetLastError());
+    if (service) {
+        ok(StartServiceA(service, 0, NULL), "%s: started by the service control manager (%lu)", host.name,
+           GetLastError());
+        std::vector<std::string> lines = WaitForLine(tovrelLog, "thread other", 30000);
+        std::vector<std::string> expected = {"load", std::string("role ") + host.name, "thread other"};
+        ok(lines == expected, "%s started by the service control manager: [%s], expected the service path [%s]",
+           host.name, Joined(lines).c_str(), Joined(expected).c_str());
+        for (const char *name : RuntimeTree)
+            ok(IsDirectory(Join(directory, name)), "%s started by the service control manager: %s missing",
+               host.name, name);
+        CloseServiceHandle(service);
+    }
+    if (manager) CloseServiceHandle(manager);
+    RemoveService(host.name);
+    RemoveHostDirectory(host, directory);
+}
+
 // Install run, configuration, service run, stop, stray run.
 static void TestServiceLife(const Host &host)
 {
@@ -383,20 +446,20 @@ static void Timed(const char *part, const Host &host)
 
 int main(int argc, char **argv)
 {
-    if (argc < 3) {
-        printf("usage: services_e2e <dist dir> <fixtures dir>\n");
-        return 2;
-    }
-    dist = WinePath(argv[1]);
-    fixtures = WinePath(argv[2]);
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    testRoot = std::string(temp) + "services_e2e";
+    TestPlaces places;
+    if (!ReadTestPlaces(argc, argv, &places)) return 2;
+    dist = places.programs;
+    fixtures = places.fixtures;
+    testRoot = ScratchDirectory() + "services_e2e";
+    ReportPlatform("services_e2e");
     ownSid = OwnUserSid();
     ok(!ownSid.empty(), "own account SID");
 
     RemoveLeftovers();
-    for (const Host &host : Hosts) PreferDoubleFor((std::string(host.name) + ".exe").c_str(), true);
+    // On Windows the double beside a host is found first (wtsapi32 is no
+    // known DLL); Wine needs the per-program override.
+    if (RunningUnderWine())
+        for (const Host &host : Hosts) PreferDoubleFor((std::string(host.name) + ".exe").c_str(), true);
     Timed("clean-up before", Hosts[0]);
 
     for (const Host &host : Hosts) {
@@ -404,6 +467,8 @@ int main(int argc, char **argv)
         TestHandOver(host, UsersSid, "the Users group");
         TestHandOver(host, UnknownSid, "an unmapped SID");
         Timed("hand-over", host);
+        TestGateWithoutDouble(host);
+        Timed("identity gate without the double", host);
         TestServiceLife(host);
         Timed("service life", host);
     }
@@ -411,6 +476,7 @@ int main(int argc, char **argv)
     Timed("file named runtime", Hosts[0]);
 
     RemoveLeftovers();
-    for (const Host &host : Hosts) PreferDoubleFor((std::string(host.name) + ".exe").c_str(), false);
+    if (RunningUnderWine())
+        for (const Host &host : Hosts) PreferDoubleFor((std::string(host.name) + ".exe").c_str(), false);
     return TestSummary("services_e2e");
 }

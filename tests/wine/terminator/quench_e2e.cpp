@@ -2,12 +2,15 @@
 // image names quench is to end or to spare, quench runs with various
 // command lines, and the test checks which copies ended and how.
 //
-//   quench_e2e <path of quench.exe> [<path of quench_waiter.exe>]
+//   quench_e2e <programs dir> <fixtures dir> <scratch dir>
 //
-// Paths may be Linux paths (taken as Wine's Z: drive). Reports each failed
+// The fixtures dir holds quench_waiter.exe. Reports each failed
 // check with its line, then a summary, and exits non-zero when any check
 // failed. Everything it started is ended before it exits.
-#include "../harness.h"
+#include "harness.h"
+
+#include "files.h"
+#include "processes.h"
 
 #include <tlhelp32.h>
 
@@ -195,12 +198,11 @@ static void OwnNameScenario(const std::string &quench, const std::string &waiter
 
 int main(int argc, char **argv)
 {
-    if (argc < 2) {
-        printf("usage: quench_e2e <quench.exe> [<quench_waiter.exe>]\n");
-        return 2;
-    }
-    std::string quench = WinePath(argv[1]);
-    std::string waiter = argc > 2 ? WinePath(argv[2]) : OwnDirectory() + "\\quench_waiter.exe";
+    TestPlaces places;
+    if (!ReadTestPlaces(argc, argv, &places)) return 2;
+    ReportPlatform("quench_e2e");
+    std::string quench = Join(places.programs, "quench.exe");
+    std::string waiter = Join(places.fixtures, "quench_waiter.exe");
     ok(PathExists(quench), "quench.exe present: expected %s, got no such file", quench.c_str());
     ok(PathExists(waiter), "waiter present: expected %s, got no such file", waiter.c_str());
     if (testsFailed) return TestSummary("quench_e2e");
