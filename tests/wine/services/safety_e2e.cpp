@@ -11,6 +11,10 @@
 #include "service_control.h"
 #include "service_hosts.h"
 
+// The checks of a helper report the line of its caller.
+#define lok ok_(__FILE__, line)
+#define ltodo_wine todo_wine_(__FILE__, line)
+
 static std::string dist, fixtures;
 static std::string testRoot; // <temp>safety_e2e: every test directory starts with it
 
@@ -53,12 +57,13 @@ static void RemovePlanted(const std::vector<std::string> &places)
 }
 
 // A planted library writes tovrel.log beside itself as soon as it is loaded.
-static void CheckNothingLoadedFrom(const std::vector<std::string> &places, const char *who)
+static void CheckNothingLoadedFrom_(int line, const std::vector<std::string> &places, const char *who)
 {
     for (const std::string &place : places)
-        ok(!PathExists(Join(place, "tovrel.log")), "%s: the library planted in %s was loaded: [%s]", who,
+        lok(!PathExists(Join(place, "tovrel.log")), "%s: the library planted in %s was loaded: [%s]", who,
            place.c_str(), Joined(ReadLines(Join(place, "tovrel.log"))).c_str());
 }
+#define CheckNothingLoadedFrom(...) CheckNothingLoadedFrom_(__LINE__, __VA_ARGS__)
 
 // The length in the ANSI code page of a UTF-8 text whose line ends are
 // written as \r and \n, as the double logs it.
@@ -197,58 +202,59 @@ static std::vector<std::string> WaitForLineStarting(const std::string &path, con
 // console session through WTSSendMessageA, with the box's title, text and
 // style, waiting for the answer; no window of the process appears; once the
 // message is answered the process ends with exit code 0.
-static void CheckErrorSentToConsole(const char *situation, const char *host, const std::string &directory,
-                                    SC_HANDLE service, const char *title, const std::string &text)
+static void CheckErrorSentToConsole_(int line, const char *situation, const char *host, const std::string &directory,
+                                     SC_HANDLE service, const char *title, const std::string &text)
 {
     std::string log = Join(directory, "wtsapi32.log");
     std::vector<std::string> lines = WaitForLineStarting(log, "text ", 30000); // the last line before the wait
     DWORD processId = 0;
     HANDLE process = OpenServiceProcess(service, &processId);
-    ok(process != NULL, "%s, %s: the service process %lu runs while the message waits", host, situation, processId);
-    ok(VisibleWindowsOf(processId) == 0, "%s, %s: a window of the service process appeared", host, situation);
+    lok(process != NULL, "%s, %s: the service process %lu runs while the message waits", host, situation, processId);
+    lok(VisibleWindowsOf(processId) == 0, "%s, %s: a window of the service process appeared", host, situation);
 
     // "send <session> <title length> <text length> <style> <timeout> <wait>"
     size_t sent = 0;
     while (sent < lines.size() && lines[sent].compare(0, 5, "send ") != 0) sent++;
-    ok(sent + 2 < lines.size(), "%s, %s: no message sent: [%s]", host, situation, Joined(lines).c_str());
+    lok(sent + 2 < lines.size(), "%s, %s: no message sent: [%s]", host, situation, Joined(lines).c_str());
     if (sent + 2 < lines.size()) {
         unsigned long session = 0, titleLength = 0, textLength = 0, style = 0, timeout = 0, wait = 0;
         sscanf(lines[sent].c_str(), "send %lu %lu %lu 0x%lx %lu %lu", &session, &titleLength, &textLength, &style,
                &timeout, &wait);
-        ok(session == WTSGetActiveConsoleSessionId(), "%s, %s: sent to session %lu, expected the console's %lu",
+        lok(session == WTSGetActiveConsoleSessionId(), "%s, %s: sent to session %lu, expected the console's %lu",
            host, situation, session, WTSGetActiveConsoleSessionId());
-        ok(style == MB_ICONERROR && timeout == 0 && wait == 1,
+        lok(style == MB_ICONERROR && timeout == 0 && wait == 1,
            "%s, %s: style 0x%lx, timeout %lu, wait %lu; expected MB_ICONERROR, no timeout, waiting", host,
            situation, style, timeout, wait);
-        ok(lines[sent + 1] == std::string("title ") + title && titleLength == (DWORD)lstrlenA(title),
+        lok(lines[sent + 1] == std::string("title ") + title && titleLength == (DWORD)lstrlenA(title),
            "%s, %s: [%s] of length %lu, expected the title %s", host, situation, lines[sent + 1].c_str(),
            titleLength, title);
         std::string shown = lines[sent + 2].substr(5);
-        ok(shown.compare(0, text.size(), text) == 0, "%s, %s: [%s], expected the text [%s...]", host, situation,
+        lok(shown.compare(0, text.size(), text) == 0, "%s, %s: [%s], expected the text [%s...]", host, situation,
            shown.c_str(), text.c_str());
-        ok(textLength == AnsiLength(shown), "%s, %s: text length %lu, expected %lu", host, situation, textLength,
+        lok(textLength == AnsiLength(shown), "%s, %s: text length %lu, expected %lu", host, situation, textLength,
            AnsiLength(shown));
-        ok(lines.size() == sent + 3, "%s, %s: WTSSendMessageA returned before the answer: [%s]", host, situation,
+        lok(lines.size() == sent + 3, "%s, %s: WTSSendMessageA returned before the answer: [%s]", host, situation,
            Joined(lines).c_str());
     }
 
-    ok(WriteTextFile(Join(directory, "answer.txt"), "OK"), "answer the message");
+    lok(WriteTextFile(Join(directory, "answer.txt"), "OK"), "answer the message");
     DWORD answered = GetTickCount();
     long code = ExitCodeAfter(process, 15000);
-    ok(code == 0, "%s, %s: after the answer the process ended with %ld, expected 0", host, situation, code);
-    ok(GetTickCount() - answered < 10000, "%s, %s: the process took %lu ms to end after the answer", host,
+    lok(code == 0, "%s, %s: after the answer the process ended with %ld, expected 0", host, situation, code);
+    lok(GetTickCount() - answered < 10000, "%s, %s: the process took %lu ms to end after the answer", host,
        situation, GetTickCount() - answered);
     if (process) CloseHandle(process);
     // On Windows the service control manager sees the process end without
     // SERVICE_STOPPED: the service is stopped and its restart actions apply.
     DWORD state = AwaitServiceState(service, SERVICE_STOPPED, RunningUnderWine() ? 500 : 15000);
     if (state != SERVICE_STOPPED && RunningUnderWine())
-        todo_wine(false, "%s, %s: the service control manager still reports state %lu after the process ended",
+        ltodo_wine(false, "%s, %s: the service control manager still reports state %lu after the process ended",
                   host, situation, state);
     else
-        ok(state == SERVICE_STOPPED, "%s, %s: state %lu after the process ended, expected stopped", host, situation,
+        lok(state == SERVICE_STOPPED, "%s, %s: state %lu after the process ended, expected stopped", host, situation,
            state);
 }
+#define CheckErrorSentToConsole(...) CheckErrorSentToConsole_(__LINE__, __VA_ARGS__)
 
 // The worker of a service run meets a missing library, a missing entry or
 // a cdecl entry: each is sent to the console user, never shown on the

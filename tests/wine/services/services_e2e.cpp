@@ -15,6 +15,10 @@
 #include "service_control.h"
 #include "service_hosts.h"
 
+// The checks of a helper report the line of its caller.
+#define lok ok_(__FILE__, line)
+#define ltodo_wine todo_wine_(__FILE__, line)
+
 static std::string dist, fixtures;
 static std::string testRoot; // <temp>services_e2e: every test directory starts with it
 
@@ -162,56 +166,59 @@ static void CheckConfiguration(const Host &host, SC_HANDLE service, const std::s
 
 // The runtime tree and the error log as a service-path run leaves them,
 // made where missing, but for a blocking file; the log holds logBytes.
-static void CheckRuntimeTree(const Host &host, const std::string &directory, const char *blockingFile,
-                             DWORD logBytes = 0)
+static void CheckRuntimeTree_(int line, const Host &host, const std::string &directory, const char *blockingFile,
+                              DWORD logBytes = 0)
 {
     bool runtimeBlocked = blockingFile && !lstrcmpA(blockingFile, "runtime");
     for (const char *name : RuntimeTree)
-        ok(IsDirectory(directory + "\\" + name) == !runtimeBlocked, "%s: %s %s", host.name, name,
+        lok(IsDirectory(directory + "\\" + name) == !runtimeBlocked, "%s: %s %s", host.name, name,
            runtimeBlocked ? "made in place of a file" : "missing");
     std::string log = directory + "\\" + ErrorLogName;
     if (runtimeBlocked)
-        ok(!PathExists(log), "%s: error.log made without its directory", host.name);
+        lok(!PathExists(log), "%s: error.log made without its directory", host.name);
     else
-        ok(FileSize(log) == logBytes, "%s: error.log of %ld bytes, expected %lu", host.name, (long)FileSize(log),
+        lok(FileSize(log) == logBytes, "%s: error.log of %ld bytes, expected %lu", host.name, (long)FileSize(log),
            logBytes);
     bool resBlocked = blockingFile && !lstrcmpA(blockingFile, "res");
     bool res = host.resourceDirectories && !resBlocked;
-    ok(IsDirectory(directory + "\\res") == res, "%s: res %s", host.name, res ? "missing" : "made");
-    ok(IsDirectory(directory + "\\res\\client") == res, "%s: res\\client %s", host.name, res ? "missing" : "made");
+    lok(IsDirectory(directory + "\\res") == res, "%s: res %s", host.name, res ? "missing" : "made");
+    lok(IsDirectory(directory + "\\res\\client") == res, "%s: res\\client %s", host.name, res ? "missing" : "made");
     if (blockingFile)
-        ok(IsPlainFile(directory + "\\" + blockingFile), "%s: the file %s is left as it is", host.name, blockingFile);
+        lok(IsPlainFile(directory + "\\" + blockingFile), "%s: the file %s is left as it is", host.name, blockingFile);
 }
+#define CheckRuntimeTree(...) CheckRuntimeTree_(__LINE__, __VA_ARGS__)
 
-static void CheckNothingMade(const Host &host, const std::string &directory, const char *who)
+static void CheckNothingMade_(int line, const Host &host, const std::string &directory, const char *who)
 {
     for (const char *name : {"runtime", "res"})
-        ok(!PathExists(directory + "\\" + name), "%s as %s: %s made", host.name, who, name);
+        lok(!PathExists(directory + "\\" + name), "%s as %s: %s made", host.name, who, name);
 }
+#define CheckNothingMade(...) CheckNothingMade_(__LINE__, __VA_ARGS__)
 
 // While the service runs, another opener may read and write the error log,
 // but not delete or move it.
-static void CheckErrorLogSharing(const Host &host, const std::string &errorLog, const std::string &text)
+static void CheckErrorLogSharing_(int line, const Host &host, const std::string &errorLog, const std::string &text)
 {
     HANDLE shared = CreateFileA(errorLog.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 NULL, OPEN_EXISTING, 0, NULL);
     DWORD error = GetLastError();
-    ok(shared != INVALID_HANDLE_VALUE, "%s: error.log opens for reading and writing (%lu)", host.name, error);
+    lok(shared != INVALID_HANDLE_VALUE, "%s: error.log opens for reading and writing (%lu)", host.name, error);
     if (shared != INVALID_HANDLE_VALUE) {
         DWORD done = 0;
-        ok(WriteFile(shared, text.data(), (DWORD)text.size(), &done, NULL) && done == text.size(),
+        lok(WriteFile(shared, text.data(), (DWORD)text.size(), &done, NULL) && done == text.size(),
            "%s: error.log takes a write from another opener", host.name);
         char back[64] = {};
         SetFilePointer(shared, 0, NULL, FILE_BEGIN);
-        ok(ReadFile(shared, back, sizeof back, &done, NULL) && std::string(back, done) == text,
+        lok(ReadFile(shared, back, sizeof back, &done, NULL) && std::string(back, done) == text,
            "%s: error.log reads back [%.*s]", host.name, (int)done, back);
         CloseHandle(shared);
     }
-    ok(!DeleteFileA(errorLog.c_str()), "%s: error.log cannot be deleted while the service runs", host.name);
-    ok(!MoveFileA(errorLog.c_str(), (errorLog + ".moved").c_str()),
+    lok(!DeleteFileA(errorLog.c_str()), "%s: error.log cannot be deleted while the service runs", host.name);
+    lok(!MoveFileA(errorLog.c_str(), (errorLog + ".moved").c_str()),
        "%s: error.log cannot be moved while the service runs", host.name);
-    ok(ReadWholeFile(errorLog) == text, "%s: error.log still holds what was written", host.name);
+    lok(ReadWholeFile(errorLog) == text, "%s: error.log still holds what was written", host.name);
 }
+#define CheckErrorLogSharing(...) CheckErrorLogSharing_(__LINE__, __VA_ARGS__)
 
 // --- Scenarios ----------------------------------------------------------------
 
