@@ -39,8 +39,8 @@ static bool CycleService(Service &s, bool counted)
 
     double stopping = Now();
     SERVICE_STATUS stopStatus;
-    // A host that ends its own process in the handler may leave the request
-    // without an answer (ERROR_BROKEN_PIPE under Wine): the state tells.
+    // Wine may leave the request without an answer (ERROR_BROKEN_PIPE) when
+    // the process ends right after its handler returned: the state tells.
     (void)ControlService(s.handle, SERVICE_CONTROL_STOP, &stopStatus);
     DWORD stoppedState = AwaitServiceState(s.handle, SERVICE_STOPPED, 30000, 1);
     double stopped = Now();
