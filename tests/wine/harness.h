@@ -133,3 +133,14 @@ static inline std::string Joined(const std::vector<std::string> &lines)
     for (const auto &l : lines) all += (all.empty() ? "" : " | ") + l;
     return all;
 }
+
+// How long each part of a test took since the last call, in the log, for
+// those who keep the run short.
+static inline void Timed(const char *part)
+{
+    static DWORD last = GetTickCount();
+    DWORD now = GetTickCount();
+    printf("# %s: %lu ms\n", part, now - last);
+    fflush(stdout);
+    last = now;
+}

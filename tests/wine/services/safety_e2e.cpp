@@ -463,16 +463,6 @@ static void RemoveLeftovers()
     RemovePlanted(SystemPlantingPlaces());
 }
 
-// How long each part took, for those who keep the run short.
-static void Timed(const char *part)
-{
-    static DWORD last = GetTickCount();
-    DWORD now = GetTickCount();
-    printf("# %s: %lu ms\n", part, now - last);
-    fflush(stdout);
-    last = now;
-}
-
 int main(int argc, char **argv)
 {
     TestPlaces places;

@@ -441,15 +441,7 @@ static void TestRuntimeBlocked(const Host &host)
     RemoveHostDirectory(host, directory);
 }
 
-// How long each part took, for those who keep the run short.
-static void Timed(const char *part, const Host &host)
-{
-    static DWORD last = GetTickCount();
-    DWORD now = GetTickCount();
-    printf("# %s %s: %lu ms\n", host.name, part, now - last);
-    fflush(stdout);
-    last = now;
-}
+static void Timed(const char *part, const Host &host) { Timed((std::string(host.name) + " " + part).c_str()); }
 
 int main(int argc, char **argv)
 {
