@@ -72,6 +72,8 @@ TEST_F(Startup, IdentityGate)
             EXPECT_TRUE(fake::Calls("OpenSCManagerA(").empty()) << account;
         }
         EXPECT_EQ(blocksAtStart, fake::liveBlocks) << account << ": every block is released at exit";
+        EXPECT_EQ(nullptr, ErrorBoxRoutine) << account << ": outside a service run the boxes stay MessageBoxA";
+        EXPECT_FALSE(KeepLoadedModules) << account;
     }
 }
 
