@@ -16,8 +16,10 @@
 // when it failed, crashed or hung. Its last line is "N passed, N failed"
 // (checks); exit code 0 only when nothing failed.
 #include "files.h"
+#include "platform.h"
 #include "processes.h"
 #include "service_control.h"
+#include "services/service_hosts.h"
 
 #include <stdio.h>
 #include <string>
@@ -56,14 +58,6 @@ static void SayW(const std::wstring &text)
     if (logFile != INVALID_HANDLE_VALUE) WriteFile(logFile, utf8.data(), (DWORD)utf8.size(), &done, NULL);
 }
 
-static std::wstring FromAnsi(const std::string &text)
-{
-    int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), (int)text.size(), NULL, 0);
-    std::wstring wide(size, 0);
-    if (size) MultiByteToWideChar(CP_ACP, 0, text.c_str(), (int)text.size(), &wide[0], size);
-    return wide;
-}
-
 static void Say(const char *format, ...)
 {
     char text[4096];
@@ -71,7 +65,7 @@ static void Say(const char *format, ...)
     va_start(args, format);
     vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    SayW(FromAnsi(text));
+    SayW(Wide(text));
 }
 
 // The ANSI form of a path, or "" when the code page cannot write it.
@@ -102,27 +96,6 @@ static std::wstring OwnDirectoryW()
     return own.substr(0, own.find_last_of(L'\\'));
 }
 
-static void RemoveTreeW(const std::wstring &path)
-{
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..") continue;
-            std::wstring child = path + L"\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTreeW(child);
-            } else {
-                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(child.c_str());
-            }
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryW(path.c_str());
-}
-
 // The service processes run as the local system account: ending what a
 // test left of them takes the debug privilege, which an elevated
 // administrator holds but has not enabled.
@@ -142,12 +115,8 @@ static void EnableDebugPrivilege()
 // through the registry; on Windows the double lies beside the program.
 static void RemoveWineOverrides()
 {
-    if (!GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version")) return;
-    for (const char *host : {"quorviUpdateService.exe", "quorviService.exe"}) {
-        std::string app = std::string("Software\\Wine\\AppDefaults\\") + host;
-        RegDeleteKeyA(HKEY_CURRENT_USER, (app + "\\DllOverrides").c_str());
-        RegDeleteKeyA(HKEY_CURRENT_USER, app.c_str());
-    }
+    if (!RunningUnderWine()) return;
+    for (const char *host : {"quorviUpdateService.exe", "quorviService.exe"}) PreferDoubleFor(host, false);
 }
 
 // Libraries a test plants in the system directories are the kit's own
@@ -167,12 +136,19 @@ static void RemovePlantedLibraries(const std::string &planted)
     }
 }
 
-// What any test may leave behind: the services, programs running from the
-// scratch directory, planted libraries, Wine's overrides.
-static void CleanUp(const std::string &scratch, const std::string &planted)
+// What the benchmark and any test may leave behind: the services and the
+// programs running from the scratch directory.
+static void EndServicesAndPrograms(const std::string &scratch)
 {
     for (const char *service : Services) RemoveService(service);
     (void)WaitForProcessesUnder(Join(scratch, ""), 0);
+}
+
+// What any test may leave behind: the above, planted libraries, Wine's
+// overrides.
+static void CleanUp(const std::string &scratch, const std::string &planted)
+{
+    EndServicesAndPrograms(scratch);
     RemovePlantedLibraries(planted);
     RemoveWineOverrides();
 }
@@ -200,7 +176,7 @@ static bool ReadSummary(const std::string &output, const char *name, Counts *cou
             found = true;
         } else if (line.find("not ok") != std::string::npos || line.find(": todo_wine: ") != std::string::npos ||
                    line.find(": skipped: ") != std::string::npos || line.find(": running on ") != std::string::npos) {
-            SayW(L"  " + FromAnsi(line) + L"\n");
+            SayW(L"  " + Wide(line) + L"\n");
         }
         line.clear();
     }
@@ -281,8 +257,8 @@ static int RunTests(const std::wstring &kit, const std::wstring &programs, const
     Counts total;
     CleanUp(scratchAnsi, planted);
     for (const char *test : Tests) {
-        std::wstring program = kit + L"\\tests\\" + FromAnsi(test) + L".exe";
-        std::wstring own = scratch + L"\\" + FromAnsi(test);
+        std::wstring program = kit + L"\\tests\\" + Wide(test) + L".exe";
+        std::wstring own = scratch + L"\\" + Wide(test);
         CreateDirectoryW(own.c_str(), NULL);
         Say("== %s\n", test);
         long before = LogSize();
@@ -310,7 +286,7 @@ static int RunTests(const std::wstring &kit, const std::wstring &programs, const
         total.todo += counts.todo;
         total.skipped += counts.skipped;
     }
-    RemoveTreeW(scratch);
+    RemoveTree(scratchAnsi);
     Say("todo under Wine: %ld, skipped: %ld (see the log)\n", total.todo, total.skipped);
     SayW(L"log: " + scratch + L".log\n");
     Say("%ld passed, %ld failed\n", total.passed, total.failed);
@@ -330,18 +306,10 @@ static int RunBench(const std::wstring &kit, const std::wstring &programs, const
                                       Quote(work) + options,
                                   scratch);
     long code = started.process ? WaitForExit(started, INFINITE) : -2;
-    for (const char *service : Services) RemoveService(service);
-    (void)WaitForProcessesUnder(Join(Ansi(scratch), ""), 0);
-    RemoveTreeW(work);
+    EndServicesAndPrograms(Ansi(scratch));
+    RemoveTree(Ansi(work));
 
-    OSVERSIONINFOA version = {};
-    version.dwOSVersionInfoSize = sizeof version;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    GetVersionExA(&version);
-#pragma GCC diagnostic pop
-    typedef const char *(CDECL * WineVersion)(void);
-    WineVersion wine = (WineVersion)(void *)GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version");
+    OSVERSIONINFOA version = ReportedWindowsVersion();
     SYSTEM_INFO system;
     GetNativeSystemInfo(&system);
     BOOL wow64 = FALSE;
@@ -357,7 +325,7 @@ static int RunBench(const std::wstring &kit, const std::wstring &programs, const
              "| system | %s %lu.%lu build %lu%s |\n| run time of run-bench.cmd | %lu s |\n"
              "| bench.exe exit code | %ld (%s) |\n\n",
              now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, system.dwNumberOfProcessors,
-             wine ? "Wine, reporting Windows" : "Windows", version.dwMajorVersion, version.dwMinorVersion,
+             RunningUnderWine() ? "Wine, reporting Windows" : "Windows", version.dwMajorVersion, version.dwMinorVersion,
              version.dwBuildNumber, wow64 ? ", 32-bit programs under WoW64" : "", (GetTickCount() - began) / 1000,
              code, code == 0 ? "every budget holds" : "a budget missed or a measurement failed");
     std::string figures = ReadWholeFile(Ansi(body));
@@ -381,8 +349,8 @@ int wmain(int argc, wchar_t **argv)
     for (int i = first + (argc > first && argv[first][0] != L'-'); i < argc; i++) options += L" " + Quote(argv[i]);
 
     for (const char *name : Programs) {
-        if (GetFileAttributesW((programs + L"\\" + FromAnsi(name)).c_str()) == INVALID_FILE_ATTRIBUTES) {
-            SayW(L"no " + FromAnsi(name) + L" in " + programs + L": give the folder of the seven programs\n");
+        if (GetFileAttributesW((programs + L"\\" + Wide(name)).c_str()) == INVALID_FILE_ATTRIBUTES) {
+            SayW(L"no " + Wide(name) + L" in " + programs + L": give the folder of the seven programs\n");
             Say("0 passed, 1 failed\n");
             return 1;
         }

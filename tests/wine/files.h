@@ -128,7 +128,8 @@ static inline bool IsDirectory(const std::string &path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Removes a directory tree.
+// Removes a directory tree, read-only files included (copies of programs
+// from a read-only medium keep the attribute).
 static inline void RemoveTree(const std::string &path)
 {
     WIN32_FIND_DATAA data;
@@ -138,10 +139,12 @@ static inline void RemoveTree(const std::string &path)
             std::string name = data.cFileName;
             if (name == "." || name == "..") continue;
             std::string child = Join(path, name);
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 RemoveTree(child);
-            else
+            } else {
+                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
                 DeleteFileA(child.c_str());
+            }
         } while (FindNextFileA(find, &data));
         FindClose(find);
     }

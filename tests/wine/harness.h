@@ -22,17 +22,11 @@
 #include <string>
 #include <vector>
 
+#include "platform.h"
+
 static int testsPassed, testsFailed, testsTodo, testsSkipped;
 static const char *testFile;
 static int testLine;
-
-// Wine's ntdll exports wine_get_version; Windows' does not.
-static inline bool RunningUnderWine(void)
-{
-    static int underWine = -1;
-    if (underWine < 0) underWine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != NULL;
-    return underWine == 1;
-}
 
 // The source file's name without the build machine's directories.
 static inline const char *SourceName(const char *file)
@@ -101,16 +95,9 @@ static inline void SkipAt(const char *format, ...)
 // Says in the log which platform the checks ran on.
 static inline void ReportPlatform(const char *name)
 {
-    OSVERSIONINFOA version = {};
-    version.dwOSVersionInfoSize = sizeof version;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    GetVersionExA(&version); // without a manifest: 6.2 from Windows 8 on, enough to tell
-#pragma GCC diagnostic pop
-    typedef const char *(CDECL * WineVersion)(void);
-    WineVersion wine = (WineVersion)(void *)GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version");
-    if (wine)
-        printf("# %s: running on Wine %s (reports Windows %lu.%lu)\n", name, wine(), version.dwMajorVersion,
+    OSVERSIONINFOA version = ReportedWindowsVersion();
+    if (const char *wine = WineVersion())
+        printf("# %s: running on Wine %s (reports Windows %lu.%lu)\n", name, wine, version.dwMajorVersion,
                version.dwMinorVersion);
     else
         printf("# %s: running on Windows %lu.%lu build %lu, ANSI code page %u\n", name, version.dwMajorVersion,

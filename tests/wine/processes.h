@@ -61,6 +61,16 @@ static inline long WaitForExit(Started &started, DWORD timeoutMs)
     return code;
 }
 
+// Waits for a process whose handle the caller keeps; returns its exit code,
+// or -1 when it runs on (or there is no handle).
+static inline long ExitCodeAfter(HANDLE process, DWORD timeoutMs)
+{
+    if (!process || WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0) return -1;
+    DWORD code = 99;
+    GetExitCodeProcess(process, &code);
+    return (long)code;
+}
+
 static inline long RunProgramAndWait(const std::string &commandLine, DWORD timeoutMs, const char *directory = NULL)
 {
     Started started = StartProgram(commandLine, directory);

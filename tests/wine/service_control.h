@@ -14,6 +14,17 @@ static inline DWORD ServiceState(SC_HANDLE service, SERVICE_STATUS_PROCESS *out 
     return status.dwCurrentState;
 }
 
+// The service's process, opened to wait for it and read its exit code;
+// NULL when the service reports none.
+static inline HANDLE OpenServiceProcess(SC_HANDLE service, DWORD *processId)
+{
+    SERVICE_STATUS_PROCESS status = {};
+    ServiceState(service, &status);
+    *processId = status.dwProcessId;
+    return status.dwProcessId ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, status.dwProcessId)
+                              : NULL;
+}
+
 // Reads the service's state every pollMs until it is state, or unlessState
 // when one is given (a start that fails ends in SERVICE_STOPPED), or the
 // time is up. Returns the state read last.

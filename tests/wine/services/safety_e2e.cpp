@@ -167,37 +167,6 @@ static SC_HANDLE InstallAndOpen(const char *host, const std::string &directory, 
     return service;
 }
 
-static HANDLE OpenServiceProcess(SC_HANDLE service, DWORD *processId)
-{
-    SERVICE_STATUS_PROCESS status = {};
-    ServiceState(service, &status);
-    *processId = status.dwProcessId;
-    return status.dwProcessId ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, status.dwProcessId)
-                              : NULL;
-}
-
-// Waits for the process to end; returns its exit code, or -1 when it runs on.
-static long ExitCodeAfter(HANDLE process, DWORD timeoutMs)
-{
-    if (!process || WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0) return -1;
-    DWORD code = 99;
-    GetExitCodeProcess(process, &code);
-    return (long)code;
-}
-
-static std::vector<std::string> WaitForLineStarting(const std::string &path, const std::string &prefix,
-                                                    DWORD timeoutMs)
-{
-    std::vector<std::string> lines;
-    for (DWORD waited = 0;; waited += 50) {
-        lines = ReadLines(path);
-        for (const auto &line : lines)
-            if (line.compare(0, prefix.size(), prefix) == 0) return lines;
-        if (waited >= timeoutMs) return lines;
-        Sleep(50);
-    }
-}
-
 // A running service whose worker meets an error: the message goes to the
 // console session through WTSSendMessageA, with the box's title, text and
 // style, waiting for the answer; no window of the process appears; once the
@@ -206,7 +175,7 @@ static void CheckErrorSentToConsole_(int line, const char *situation, const char
                                      SC_HANDLE service, const char *title, const std::string &text)
 {
     std::string log = Join(directory, "wtsapi32.log");
-    std::vector<std::string> lines = WaitForLineStarting(log, "text ", 30000); // the last line before the wait
+    std::vector<std::string> lines = WaitForLine(log, "text ", 30000, true); // the last line before the wait
     DWORD processId = 0;
     HANDLE process = OpenServiceProcess(service, &processId);
     lok(process != NULL, "%s, %s: the service process %lu runs while the message waits", host, situation, processId);

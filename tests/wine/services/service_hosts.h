@@ -81,13 +81,17 @@ static inline long RunHost(const std::string &exePath, const char *owner, DWORD 
     return code;
 }
 
-// Waits until the file holds the line, or the time is up; returns its lines.
-static inline std::vector<std::string> WaitForLine(const std::string &path, const std::string &line, DWORD timeoutMs)
+// Waits until the file holds the line (with startOnly, a line that starts
+// with it), or the time is up; returns its lines.
+static inline std::vector<std::string> WaitForLine(const std::string &path, const std::string &line, DWORD timeoutMs,
+                                                   bool startOnly = false)
 {
     std::vector<std::string> lines;
     for (DWORD waited = 0;; waited += 50) {
         lines = ReadLines(path);
-        if (Count(lines, line) || waited >= timeoutMs) return lines;
+        for (const auto &held : lines)
+            if (startOnly ? held.compare(0, line.size(), line) == 0 : held == line) return lines;
+        if (waited >= timeoutMs) return lines;
         Sleep(50);
     }
 }

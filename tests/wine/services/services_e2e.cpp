@@ -341,9 +341,9 @@ static void TestServiceLife(const Host &host)
            status.dwServiceSpecificExitCode == 0,
        "%s: running status accepts 0x%lx, exit codes %lu/%lu; expected 0x5, 0/0", host.name,
        status.dwControlsAccepted, status.dwWin32ExitCode, status.dwServiceSpecificExitCode);
-    HANDLE process =
-        status.dwProcessId ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, status.dwProcessId) : NULL;
-    ok(process != NULL, "%s: service process %lu", host.name, status.dwProcessId);
+    DWORD processId = 0;
+    HANDLE process = OpenServiceProcess(service, &processId);
+    ok(process != NULL, "%s: service process %lu", host.name, processId);
 
     std::string tovrelLog = directory + "\\tovrel.log";
     std::vector<std::string> lines = WaitForLine(tovrelLog, "thread other", 30000);
@@ -373,11 +373,9 @@ static void TestServiceLife(const Host &host)
         ok(stopAccepted, "%s: stop request (%lu)", host.name, stopError);
     ok(WaitForState(service, SERVICE_STOPPED, 30000), "%s: stopped (state %lu)", host.name, ServiceState(service));
     if (process) {
-        bool ended = WaitForSingleObject(process, 30000) == WAIT_OBJECT_0;
-        DWORD exitCode = 99;
-        GetExitCodeProcess(process, &exitCode);
-        ok(ended && exitCode == 0, "%s: service process ended %s with exit code %lu, expected 0", host.name,
-           ended ? "" : "(not)", exitCode);
+        long exitCode = ExitCodeAfter(process, 30000);
+        ok(exitCode == 0, "%s: service process ended with exit code %ld, expected 0 (-1: it did not end)", host.name,
+           exitCode);
         CloseHandle(process);
     }
     lines = ReadLines(tovrelLog);
